@@ -1,1 +1,106 @@
-// placeholder
+#include "exchange.h"
+
+#include "decode/statusdecoder.h"
+#include "mscomm.h"
+#include "trace.h"
+
+namespace orva {
+
+Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
+    : QObject(parent), m_comm(comm), m_values(values)
+{
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer2.setTimerType(Qt::PreciseTimer);
+    m_timer2.setInterval(kReplyTimeout);
+    m_timer4.setObjectName(QStringLiteral("Timer4"));
+    m_timer4.setTimerType(Qt::PreciseTimer);
+    m_timer4.setInterval(kDisplayClear);
+    connect(&m_timer2, &QTimer::timeout, this, &Exchange::Timer2_Timer);
+    connect(&m_timer4, &QTimer::timeout, this, &Exchange::Timer4_Timer);
+    connect(m_comm, &MSComm::OnComm, this, &Exchange::MSComm1_OnComm);
+    connect(m_comm, &MSComm::portLost, this, [this](const QString& reason) {
+        emit notice(QStringLiteral(" Port lost (%1): press COM").arg(reason));
+    });
+}
+
+void Exchange::send(const QByteArray& command)
+{
+    m_values->CommandText = command + '\r';
+    Hyouji(m_values->CommandText, kSend);
+}
+
+void Exchange::Hyouji(const QByteArray& text, quint8 mode)
+{
+    if (mode == kSend) {
+        try {
+            m_comm->setOutput(text);
+        } catch (const SerialError& e) {
+            // Nothing of the exchange is touched: no trace, no time-outs.
+            emit notice(m_comm->PortOpen() ? QStringLiteral(" Send failed: ") + e.reason()
+                                           : QStringLiteral(" No port open: press COM"));
+            return;
+        }
+        setTxd(traceForm(text));
+        // start() restarts a running timer, so a burst of sends keeps the
+        // collection open until a time-out after the last one.
+        m_timer2.start();
+        ReplyPending = 1;
+        m_timer4.start();
+        return;
+    }
+    setRxd(traceForm(text));
+    if (const auto decoded = decodeStatus(m_values->CommandText, m_rxd, int(text.size()), m_status))
+        setStatus(*decoded);
+}
+
+void Exchange::MSComm1_OnComm()
+{
+    if (m_comm->CommEvent() != MSComm::comEvReceive)
+        return;
+    const QByteArray input = m_comm->Input();
+    const qsizetype room = kReplyBufferLimit - ReplyBuffer.size();
+    const qsizetype kept = qMin(room, input.size());
+    ReplyBuffer += input.left(kept);
+    ReplyPending = 0;
+    // At the bound nothing changed: the same trace, the same decoding.
+    if (kept == 0 && !input.isEmpty())
+        return;
+    Hyouji(ReplyBuffer, kReceive);
+}
+
+void Exchange::Timer2_Timer()
+{
+    if (ReplyPending == 1)
+        setRxd(QStringLiteral(" X X X X"));
+    m_timer2.stop();
+    ReplyBuffer.clear();
+    ReplyPending = 0;
+}
+
+void Exchange::Timer4_Timer()
+{
+    setTxd({});
+    setRxd({});
+    setStatus({});
+    m_timer4.stop();
+}
+
+void Exchange::setTxd(const QString& text)
+{
+    m_txd = text;
+    emit txdChanged(text);
+}
+
+void Exchange::setRxd(const QString& text)
+{
+    m_rxd = text;
+    emit rxdChanged(text);
+}
+
+void Exchange::setStatus(const QString& text)
+{
+    m_status = text;
+    emit statusChanged(text);
+}
+
+} // namespace orva

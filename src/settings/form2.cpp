@@ -1,1 +1,231 @@
-// placeholder
+#include "form2.h"
+
+#include "link/mscomm.h"
+#include "link/portmap.h"
+#include "numbers.h"
+#include "panel/widgettable.h"
+#include "storedsettings.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace orva {
+
+namespace {
+
+QRect twips(int l, int t, int w, int h)
+{
+    return QRect(toPixels(l), toPixels(t), toPixels(w), toPixels(h));
+}
+
+struct OptionRow {
+    const char* name;
+    const char* caption;
+    int frame; // 0: Baud Rate, 1: Com Port
+    QRect geometry;
+};
+
+} // namespace
+
+Form2::MessageBox& Form2::messageBox()
+{
+    static MessageBox show = [](QWidget* parent, const QString& prompt, const QString& title,
+                                const QString& detail) {
+        QMessageBox box(QMessageBox::Warning, title, prompt, QMessageBox::Ok, parent);
+        box.setInformativeText(detail);
+        box.exec();
+    };
+    return show;
+}
+
+Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
+    : QDialog(mainWindow), m_main(mainWindow), m_comm(comm), m_values(values)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("  COM PORT"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    if (mainWindow)
+        setWindowIcon(mainWindow->windowIcon());
+    setGeometry(twips(6930, 4725, 3105, 4005));
+    setFixedSize(toPixels(3105), toPixels(4005));
+
+    auto* frame1 = new QGroupBox(QStringLiteral("Baud Rate"), this);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    frame1->setGeometry(twips(360, 240, 2415, 615));
+    auto* frame2 = new QGroupBox(QStringLiteral("Com Port"), this);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    frame2->setGeometry(twips(360, 1200, 1455, 2535));
+    QGroupBox* frames[] = {frame1, frame2};
+
+    const OptionRow options[] = {
+        {"Option1", "9600", 0, twips(120, 180, 1575, 375)},
+        {"Option2", "19200", 0, twips(1320, 240, 975, 255)},
+        {"Option3", "COM1", 1, twips(180, 180, 1155, 315)},
+        {"Option4", "COM2", 1, twips(180, 540, 1095, 255)},
+        {"Option5", "COM3", 1, twips(180, 900, 975, 255)},
+        {"Option6", "COM4", 1, twips(180, 1260, 1215, 255)},
+        {"Option7", "COM5", 1, twips(180, 1620, 1335, 255)},
+    };
+    for (int i = 0; i < 7; ++i) {
+        auto* option = new QRadioButton(QLatin1String(options[i].caption), frames[options[i].frame]);
+        option->setObjectName(QLatin1String(options[i].name));
+        option->setGeometry(options[i].geometry);
+        if (i >= 2)
+            option->setToolTip(PortMap::describe(i - 1));
+        connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                optionMarked(i);
+        });
+        m_options[i] = option;
+    }
+
+    m_text1 = new QLineEdit(QStringLiteral("0"), frame2);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setGeometry(twips(180, 2040, 375, 270));
+    connect(m_text1, &QLineEdit::textChanged, this, &Form2::Text1_Change);
+    auto* other = new QLabel(QStringLiteral("OTHER"), frame2);
+    other->setObjectName(QStringLiteral("Label1"));
+    other->setGeometry(twips(600, 2100, 615, 255));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setGeometry(twips(2040, 1320, 735, 615));
+    ok->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &Form2::Command1_Click);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("Command2"));
+    cancel->setGeometry(twips(2040, 2160, 735, 615));
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &Form2::Command2_Click);
+
+    setTabOrder(m_text1, m_options[0]);
+    setTabOrder(m_options[0], m_options[1]);
+    for (int i = 1; i < 6; ++i)
+        setTabOrder(m_options[i], m_options[i + 1]);
+    setTabOrder(m_options[6], ok);
+    setTabOrder(ok, cancel);
+
+    Form_Load();
+    m_text1->setFocus();
+}
+
+void Form2::Form_Load()
+{
+    const qint16 port = m_values->PortNo;
+    if (port >= 1 && port <= 5)
+        m_options[port + 1]->setChecked(true);
+    if (m_values->BaudCode == 96) {
+        m_comm->setSettings(settingsText(96));
+        m_options[0]->setChecked(true);
+    } else {
+        m_comm->setSettings(settingsText(192));
+        m_options[1]->setChecked(true);
+        m_values->BaudCode = 192;
+    }
+    m_text1->setSelection(0, 1);
+    updateOtherTip();
+}
+
+void Form2::optionMarked(int index)
+{
+    if (index == 0)
+        m_values->BaudCode = 96;
+    else if (index == 1)
+        m_values->BaudCode = 192;
+    else
+        m_values->PortNo = qint16(index - 1);
+}
+
+void Form2::Text1_Change()
+{
+    const auto number = wholeTextByte(m_text1->text());
+    if (number && *number >= 1 && *number <= 15) {
+        m_values->PortNo = *number;
+        updateOtherTip();
+        return;
+    }
+    m_text1->setText(QStringLiteral("0"));
+    // The next digit typed replaces the "0".
+    m_text1->selectAll();
+}
+
+void Form2::updateOtherTip()
+{
+    const auto number = wholeTextByte(m_text1->text());
+    m_text1->setToolTip(number && *number >= 1 && *number <= 15
+                            ? PortMap::describe(*number)
+                            : QStringLiteral("Type a port number from 1 to 15"));
+}
+
+void Form2::Command1_Click()
+{
+    m_comm->setSettings(settingsText(m_values->BaudCode));
+    if (m_values->PortNo == 0) {
+        retry(QStringLiteral("No port is chosen."));
+        return;
+    }
+    try {
+        m_comm->setCommPort(m_values->PortNo);
+        m_comm->setPortOpen(true);
+    } catch (const SerialError& e) {
+        retry(e.hint().isEmpty() ? e.reason() : e.reason() + QLatin1Char('\n') + e.hint());
+        return;
+    }
+    storeChoice(m_values->PortNo, m_values->BaudCode);
+    finish();
+}
+
+void Form2::Command2_Click()
+{
+    m_values->PortNo = m_values->PrevPortNo;
+    if (isValidPort(m_values->PortNo)) {
+        m_values->BaudCode = m_values->PrevBaudCode;
+        if (m_values->BaudCode == 96) {
+            m_comm->setSettings(settingsText(96));
+            m_options[0]->setChecked(true);
+        } else {
+            m_comm->setSettings(settingsText(192));
+            m_options[1]->setChecked(true);
+            m_values->BaudCode = 192;
+        }
+        try {
+            m_comm->setCommPort(m_values->PortNo);
+            m_comm->setPortOpen(true);
+        } catch (const SerialError& e) {
+            retry(e.hint().isEmpty() ? e.reason() : e.reason() + QLatin1Char('\n') + e.hint());
+            return;
+        }
+        finish();
+        return;
+    }
+    if (m_comm->PortOpen()) {
+        m_comm->setPortOpen(false);
+        close();
+    }
+    retry(QStringLiteral("There is no earlier port to go back to: choose one."));
+}
+
+void Form2::retry(const QString& detail)
+{
+    messageBox()(isVisible() ? this : m_main, QStringLiteral("Retry Comport"),
+                 QStringLiteral("Error"), detail);
+}
+
+void Form2::finish()
+{
+    QWidget* main = m_main;
+    close();
+    if (main) {
+        main->show();
+        main->raise();
+        main->activateWindow();
+    }
+}
+
+} // namespace orva

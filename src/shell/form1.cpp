@@ -1,1 +1,252 @@
-// placeholder
+#include "form1.h"
+
+#include "link/exchange.h"
+#include "link/mscomm.h"
+#include "panel/holdrepeat.h"
+#include "panel/panelbuilder.h"
+#include "panel/widgettable.h"
+#include "settings/form2.h"
+#include "settings/storedsettings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolTip>
+
+namespace orva {
+
+namespace {
+
+constexpr int kClientWidthTwips = 10380;
+
+int clientPixels(int outerTwips)
+{
+    return toPixels(outerTwips - Form1::kFrameTwips);
+}
+
+} // namespace
+
+std::function<void()>& Form1::endProgram()
+{
+    static std::function<void()> end = [] { QCoreApplication::quit(); };
+    return end;
+}
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent), m_comm(new MSComm(this)),
+      m_exchange(new Exchange(m_comm, &m_values, this)), m_hold(new HoldRepeat(m_exchange, this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
+    m_comm->setObjectName(QStringLiteral("MSComm1"));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    m_widgets = buildMainWindow(this);
+    for (const WidgetRow& row : mainWindowTable()) {
+        auto* button = qobject_cast<QPushButton*>(m_widgets.value(row.name));
+        if (!button)
+            continue;
+        if (row.action == ButtonAction::Click) {
+            const QByteArray command = row.command;
+            connect(button, &QPushButton::clicked, this, [this, command] {
+                m_exchange->send(command);
+            });
+        } else if (auto* hold = qobject_cast<HoldButton*>(button)) {
+            const quint8 code = row.repeatCode;
+            connect(hold, &HoldButton::held, this, [this, code] { m_hold->press(code); });
+            connect(hold, &HoldButton::released_, m_hold, &HoldRepeat::Cont_M_up);
+        }
+    }
+    if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command16"))))
+        connect(b, &QPushButton::clicked, this, &Form1::Command16_Click);
+    if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command33"))))
+        connect(b, &QPushButton::clicked, this, &Form1::Command33_Click);
+    if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34"))))
+        connect(b, &QPushButton::clicked, this, &Form1::Command34_Click);
+
+    const auto bindLabel = [this](const char* name, auto signal) {
+        if (auto* label = qobject_cast<QLabel*>(widget(QLatin1String(name))))
+            connect(m_exchange, signal, label, &QLabel::setText);
+    };
+    bindLabel("Label11", &Exchange::txdChanged);
+    bindLabel("Label12", &Exchange::rxdChanged);
+    bindLabel("Label25", &Exchange::statusChanged);
+    connect(m_exchange, &Exchange::notice, this, &Form1::showNotice);
+
+    setFixedSize(toPixels(kClientWidthTwips), clientPixels(kCollapsedHeight));
+    qApp->installEventFilter(this);
+    if (QWidget* first = widget(QStringLiteral("Command17")))
+        first->setFocus();
+}
+
+Form1::~Form1()
+{
+    qApp->removeEventFilter(this);
+}
+
+void Form1::start()
+{
+    if (Form_Load()) {
+        centreOnScreen();
+        show();
+    }
+}
+
+bool Form1::Form_Load()
+{
+    setOuterHeight(kCollapsedHeight);
+    m_values.PortNo = storedPortNo();
+    if (!isValidPort(m_values.PortNo)) {
+        showComDialog(true);
+        return false;
+    }
+    m_values.BaudCode = storedBaudCode();
+    try {
+        m_comm->setSettings(settingsText(m_values.BaudCode));
+        m_comm->setCommPort(m_values.PortNo);
+        m_comm->setPortOpen(true);
+    } catch (const SerialError&) {
+        // The dialog is the place to choose another port; it reports its own
+        // failures.
+        showComDialog(true);
+        return false;
+    }
+    m_hold->RepeatCode = 0;
+    m_exchange->ReplyPending = 0;
+    m_exchange->ReplyBuffer.clear();
+    return true;
+}
+
+void Form1::Hyouji(const QByteArray& text, quint8 mode) { m_exchange->Hyouji(text, mode); }
+
+Form2* Form1::comDialog() const { return m_form2; }
+
+void Form1::Command16_Click()
+{
+    close();
+    endProgram()();
+}
+
+void Form1::Command33_Click()
+{
+    if (m_comm->PortOpen())
+        m_comm->setPortOpen(false);
+    m_values.PrevBaudCode = m_values.BaudCode;
+    m_values.PrevPortNo = m_values.PortNo;
+    showComDialog(false);
+}
+
+void Form1::Command34_Click()
+{
+    auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")));
+    if (outerHeight() >= kHighThreshold) {
+        setOuterHeight(kCollapsedHeight);
+        if (button)
+            button->setText(QStringLiteral("OPEN"));
+    } else {
+        setOuterHeight(kExpandedHeight);
+        if (button)
+            button->setText(QStringLiteral("CLOSE"));
+    }
+}
+
+void Form1::Form_KeyDown(int keyCode, int shift)
+{
+    constexpr int kKeyH = 72;
+    constexpr int kCtrlMask = 2;
+    if (keyCode != kKeyH || shift != kCtrlMask)
+        return;
+    setOuterHeight(kFullHeight);
+    if (auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")))) {
+        button->setText(QStringLiteral("CLOSE"));
+        button->show();
+    }
+}
+
+int Form1::outerHeight() const
+{
+    return height() * kTwipsPerPixel + kFrameTwips;
+}
+
+void Form1::setOuterHeight(int twips)
+{
+    setFixedSize(width(), clientPixels(twips));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (m_comm->PortOpen())
+        m_comm->setPortOpen(false);
+    // Closing the panel ends the program, whatever else is open.
+    closeOtherWindows();
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // Key preview: the window sees each key press once, before the widget
+    // with the focus, and does not consume it.
+    if (event->type() == QEvent::KeyPress && event != m_lastKeyEvent && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        m_lastKeyEvent = event;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        const int shift = (mods & Qt::ShiftModifier ? 1 : 0) | (mods & Qt::ControlModifier ? 2 : 0) |
+                          (mods & Qt::AltModifier ? 4 : 0);
+        Form_KeyDown(key->key(), shift);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::showComDialog(bool modal)
+{
+    if (m_form2) {
+        m_form2->show();
+        m_form2->raise();
+        m_form2->activateWindow();
+        return;
+    }
+    m_form2 = new Form2(this, m_comm, &m_values);
+    // After the start-up dialog, the panel comes up however the dialog ended.
+    connect(m_form2, &QObject::destroyed, this, [this] {
+        if (!isVisible() && !m_closing)
+            show();
+    });
+    m_form2->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    m_form2->show();
+}
+
+void Form1::showNotice(const QString& text)
+{
+    m_exchange->setStatus(text);
+    // In the collapsed view the STATUS line is out of sight.
+    if (outerHeight() < kHighThreshold && isVisible())
+        if (QWidget* com = widget(QStringLiteral("Command33")))
+            QToolTip::showText(com->mapToGlobal(QPoint(0, com->height())), text.trimmed(), com);
+}
+
+void Form1::closeOtherWindows()
+{
+    m_closing = true;
+    if (m_form2)
+        m_form2->close();
+}
+
+void Form1::centreOnScreen()
+{
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect area = s->geometry();
+    const int frame = toPixels(kFrameTwips);
+    move(area.x() + (area.width() - width()) / 2,
+         area.y() + (area.height() - height() - frame) / 2);
+}
+
+} // namespace orva

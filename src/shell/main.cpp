@@ -1,1 +1,12 @@
-int main() { return 0; }
+#include "shell/form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orva-control"));
+    orva::Form1 form1;
+    form1.start();
+    return app.exec();
+}

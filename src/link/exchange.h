@@ -1,0 +1,72 @@
+#pragma once
+
+#include "program.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <chrono>
+
+namespace orva {
+
+class MSComm;
+
+// One command out, its reply in: the TxD/RxD trace, the reply collection and
+// the two time-outs around it. The texts of the three display lines live here
+// so the windows only show them.
+class Exchange : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kReplyTimeout{500};
+    static constexpr std::chrono::milliseconds kDisplayClear{1000};
+    // The reply collection keeps at most this many bytes; what a projector
+    // streams beyond it before the collection closes is dropped.
+    static constexpr int kReplyBufferLimit = 32767;
+
+    static constexpr quint8 kSend = 1;
+    static constexpr quint8 kReceive = 2;
+
+    Exchange(MSComm* comm, ProgramValues* values, QObject* parent = nullptr);
+
+    // Sends (mode 1) or shows and decodes (any other mode) a text.
+    void Hyouji(const QByteArray& text, quint8 mode);
+    // Stores a command (CR added) and sends it: what every button does.
+    void send(const QByteArray& command);
+
+    void MSComm1_OnComm();
+    void Timer2_Timer();
+    void Timer4_Timer();
+
+    QString txd() const { return m_txd; }
+    QString rxd() const { return m_rxd; }
+    QString status() const { return m_status; }
+    void setTxd(const QString& text);
+    void setRxd(const QString& text);
+    void setStatus(const QString& text);
+
+    QTimer* Timer2() { return &m_timer2; }
+    QTimer* Timer4() { return &m_timer4; }
+    ProgramValues* values() { return m_values; }
+
+    quint8 ReplyPending = 0;
+    QByteArray ReplyBuffer;
+
+signals:
+    void txdChanged(const QString& text);
+    void rxdChanged(const QString& text);
+    void statusChanged(const QString& text);
+    // Something the user must know that is not a reply: a send with no port
+    // open, a lost port.
+    void notice(const QString& text);
+
+private:
+    MSComm* m_comm;
+    ProgramValues* m_values;
+    QTimer m_timer2;
+    QTimer m_timer4;
+    QString m_txd;
+    QString m_rxd;
+    QString m_status;
+};
+
+} // namespace orva

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/program.h"
+
+#include <QDialog>
+#include <functional>
+
+class QLineEdit;
+class QRadioButton;
+
+namespace orva {
+
+class MSComm;
+
+// The COM PORT dialog. The options and the OTHER box write the shared port
+// number and rate directly, click by click and keystroke by keystroke; OK
+// opens and stores, Cancel restores the copies the COM button took.
+class Form2 : public QDialog {
+    Q_OBJECT
+public:
+    // The retry message: prompt, title and the port's own reason.
+    using MessageBox = std::function<void(QWidget* parent, const QString& prompt,
+                                          const QString& title, const QString& detail)>;
+    static MessageBox& messageBox();
+
+    Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values);
+
+    void Form_Load();
+    void Text1_Change();
+    void Command1_Click();
+    void Command2_Click();
+
+private:
+    void optionMarked(int index);
+    void retry(const QString& detail);
+    void finish();
+    void updateOtherTip();
+
+    QWidget* m_main;
+    MSComm* m_comm;
+    ProgramValues* m_values;
+    QRadioButton* m_options[7] = {};
+    QLineEdit* m_text1 = nullptr;
+};
+
+} // namespace orva

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "link/program.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+namespace orva {
+
+class Exchange;
+class Form2;
+class HoldRepeat;
+class MSComm;
+
+// The control panel's main window: owns the serial control, the exchange and
+// the hold repeat, and the COM PORT dialog.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kCollapsedHeight = 5780;
+    static constexpr int kExpandedHeight = 7570;
+    static constexpr int kFullHeight = 8085;
+    // Title bar and borders as designed; the client area is what is set, so
+    // the views do not depend on the frame a window manager draws.
+    static constexpr int kFrameTwips = 480;
+    static constexpr int kHighThreshold = 6000;
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Form_Load, then shows the window unless the COM PORT dialog came up
+    // instead (which shows it when it closes).
+    void start();
+    // Returns false when start-up ended in the COM PORT dialog.
+    bool Form_Load();
+
+    void Hyouji(const QByteArray& text, quint8 mode);
+
+    void Command16_Click();
+    void Command33_Click();
+    void Command34_Click();
+    void Form_KeyDown(int keyCode, int shift);
+
+    int outerHeight() const;
+    void setOuterHeight(int twips);
+
+    MSComm* MSComm1() const { return m_comm; }
+    Exchange* exchange() const { return m_exchange; }
+    HoldRepeat* holdRepeat() const { return m_hold; }
+    ProgramValues& values() { return m_values; }
+    Form2* comDialog() const;
+    QWidget* widget(const QString& name) const { return m_widgets.value(name); }
+
+    // How the program ends after END; tests replace it.
+    static std::function<void()>& endProgram();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showComDialog(bool modal);
+    void showNotice(const QString& text);
+    void closeOtherWindows();
+    void centreOnScreen();
+
+    ProgramValues m_values;
+    MSComm* m_comm;
+    Exchange* m_exchange;
+    HoldRepeat* m_hold;
+    QHash<QString, QWidget*> m_widgets;
+    QPointer<Form2> m_form2;
+    const QEvent* m_lastKeyEvent = nullptr;
+    bool m_closing = false;
+};
+
+} // namespace orva
