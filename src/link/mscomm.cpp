@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QStringList>
+#include <cerrno>
 #include <chrono>
 #include <unistd.h>
 
@@ -146,9 +147,18 @@ void MSComm::setPortOpen(bool open)
     m_readErrors = 0;
     m_emptyReads = 0;
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_port.error();
-        const QString reason = m_port.errorString();
+        const int systemError = errno;
+        QSerialPort::SerialPortError error = m_port.error();
+        QString reason = m_port.errorString();
         m_port.clearError();
+        // Qt reports some failures (a missing device among them) without a
+        // reason of their own.
+        if (!QFileInfo::exists(path)) {
+            error = QSerialPort::DeviceNotFoundError;
+            reason = qt_error_string(ENOENT);
+        } else if (error == QSerialPort::NoError || error == QSerialPort::UnknownError) {
+            reason = qt_error_string(systemError);
+        }
         throw SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(path, reason),
                           hintFor(error, path));
     }
@@ -187,7 +197,8 @@ void MSComm::onReadyRead()
 
 void MSComm::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || m_losing)
+    // Failures of open() itself are reported by setPortOpen.
+    if (error == QSerialPort::NoError || m_losing || !m_port.isOpen())
         return;
     const QString reason = m_port.errorString();
     if (error == QSerialPort::ResourceError) {
@@ -201,8 +212,8 @@ void MSComm::onError(QSerialPort::SerialPortError error)
         }
         m_readErrors = 1;
         m_readErrorClock.start();
+        m_port.clearError();
     }
-    m_port.clearError();
 }
 
 void MSComm::losePort(const QString& reason)

@@ -190,16 +190,20 @@ void Form1::closeEvent(QCloseEvent* event)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    // Key preview: the window sees each key press once, before the widget
-    // with the focus, and does not consume it.
-    if (event->type() == QEvent::KeyPress && event != m_lastKeyEvent && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
-        m_lastKeyEvent = event;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers mods = key->modifiers();
-        const int shift = (mods & Qt::ShiftModifier ? 1 : 0) | (mods & Qt::ControlModifier ? 2 : 0) |
-                          (mods & Qt::AltModifier ? 4 : 0);
-        Form_KeyDown(key->key(), shift);
+    // Key preview: the window sees each key press once, at its first
+    // receiver (the widget with the focus), and does not consume it.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        QWidget* first = QApplication::focusWidget();
+        if (!first || first->window() != this)
+            first = this;
+        if (watched == first) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const Qt::KeyboardModifiers mods = key->modifiers();
+            const int shift = (mods & Qt::ShiftModifier ? 1 : 0) |
+                              (mods & Qt::ControlModifier ? 2 : 0) |
+                              (mods & Qt::AltModifier ? 4 : 0);
+            Form_KeyDown(key->key(), shift);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

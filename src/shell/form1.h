@@ -72,7 +72,6 @@ private:
     HoldRepeat* m_hold;
     QHash<QString, QWidget*> m_widgets;
     QPointer<Form2> m_form2;
-    const QEvent* m_lastKeyEvent = nullptr;
     bool m_closing = false;
 };
 
