@@ -88,6 +88,9 @@ Form1::Form1(QWidget* parent)
 Form1::~Form1()
 {
     qApp->removeEventFilter(this);
+    // The dialogs are children; none of them may bring a dying window back.
+    m_closing = true;
+    delete m_form2;
 }
 
 void Form1::start()
