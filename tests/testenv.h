@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,4 +22,10 @@ inline void writeConfig(const QByteArray& content)
     QFile f(configFile());
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
     f.write(content);
+    // QSettings keeps a parsed copy while the file's size and time look the
+    // same; rewrites within one second would otherwise read stale values.
+    f.flush();
+    static int rewrites = 0;
+    f.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
+                  QFileDevice::FileModificationTime);
 }

@@ -1,4 +1,5 @@
 #include "link/portmap.h"
+#include "link/program.h"
 #include "settings/numbers.h"
 #include "settings/storedsettings.h"
 #include "testenv.h"

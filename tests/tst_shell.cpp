@@ -1,3 +1,4 @@
+#include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "panel/holdrepeat.h"
@@ -252,11 +253,18 @@ void TstShell::endClosesEverything()
     form.Command33_Click();
     QPointer<Form2> dialog = form.comDialog();
     QVERIFY(dialog);
-    dialog->findChild<QWidget*>("Option6")->setFocus();
+    button(form, "Command74")->click();
+    button(form, "Command77")->click();
+    QPointer<QWidget> basic = form.basicConsole();
+    QPointer<QWidget> expand = form.expandConsole();
+    QVERIFY(basic && basic->isVisible());
+    QVERIFY(expand && expand->isVisible());
     button(form, "Command16")->click();
     QCOMPARE(m_harness->ends, 1);
     QVERIFY(!form.isVisible());
     QTRY_VERIFY(!dialog);
+    QTRY_VERIFY(!basic || !basic->isVisible());
+    QTRY_VERIFY(!expand || !expand->isVisible());
     QVERIFY(!form.MSComm1()->PortOpen());
 }
 

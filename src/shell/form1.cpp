@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "panel/holdrepeat.h"
@@ -69,6 +70,10 @@ Form1::Form1(QWidget* parent)
         connect(b, &QPushButton::clicked, this, &Form1::Command33_Click);
     if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34"))))
         connect(b, &QPushButton::clicked, this, &Form1::Command34_Click);
+    if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command74"))))
+        connect(b, &QPushButton::clicked, this, &Form1::Command74_Click);
+    if (auto* b = qobject_cast<QPushButton*>(widget(QStringLiteral("Command77"))))
+        connect(b, &QPushButton::clicked, this, &Form1::Command77_Click);
 
     const auto bindLabel = [this](const char* name, auto signal) {
         if (auto* label = qobject_cast<QLabel*>(widget(QLatin1String(name))))
@@ -91,6 +96,8 @@ Form1::~Form1()
     // The dialogs are children; none of them may bring a dying window back.
     m_closing = true;
     delete m_form2;
+    delete m_form3;
+    delete m_form4;
 }
 
 void Form1::start()
@@ -129,6 +136,18 @@ bool Form1::Form_Load()
 void Form1::Hyouji(const QByteArray& text, quint8 mode) { m_exchange->Hyouji(text, mode); }
 
 Form2* Form1::comDialog() const { return m_form2; }
+ConsoleWindow* Form1::basicConsole() const { return m_form3; }
+ConsoleWindow* Form1::expandConsole() const { return m_form4; }
+
+void Form1::Command74_Click()
+{
+    ConsoleWindow::showConsole(m_form3, ConsoleWindow::Kind::BasicCommand, this);
+}
+
+void Form1::Command77_Click()
+{
+    ConsoleWindow::showConsole(m_form4, ConsoleWindow::Kind::ExpandRead, this);
+}
 
 void Form1::Command16_Click()
 {
@@ -241,8 +260,10 @@ void Form1::showNotice(const QString& text)
 void Form1::closeOtherWindows()
 {
     m_closing = true;
-    if (m_form2)
-        m_form2->close();
+    for (QWidget* w : {static_cast<QWidget*>(m_form2), static_cast<QWidget*>(m_form3),
+                       static_cast<QWidget*>(m_form4)})
+        if (w)
+            w->close();
 }
 
 void Form1::centreOnScreen()

@@ -9,6 +9,7 @@
 
 namespace orva {
 
+class ConsoleWindow;
 class Exchange;
 class Form2;
 class HoldRepeat;
@@ -41,6 +42,8 @@ public:
     void Command16_Click();
     void Command33_Click();
     void Command34_Click();
+    void Command74_Click();
+    void Command77_Click();
     void Form_KeyDown(int keyCode, int shift);
 
     int outerHeight() const;
@@ -51,6 +54,8 @@ public:
     HoldRepeat* holdRepeat() const { return m_hold; }
     ProgramValues& values() { return m_values; }
     Form2* comDialog() const;
+    ConsoleWindow* basicConsole() const;
+    ConsoleWindow* expandConsole() const;
     QWidget* widget(const QString& name) const { return m_widgets.value(name); }
 
     // How the program ends after END; tests replace it.
@@ -72,6 +77,8 @@ private:
     HoldRepeat* m_hold;
     QHash<QString, QWidget*> m_widgets;
     QPointer<Form2> m_form2;
+    QPointer<ConsoleWindow> m_form3;
+    QPointer<ConsoleWindow> m_form4;
     bool m_closing = false;
 };
 

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the panel needs to build, run and be tested,
+# skipping those already there. Sourced by the other scripts.
+set -euo pipefail
+
+orva_packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
+  fonts-ipafont-gothic
+  xvfb xdotool x11-utils imagemagick socat
+  desktop-file-utils appstream
+)
+
+orva_install_deps() {
+  local missing=()
+  for p in "${orva_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

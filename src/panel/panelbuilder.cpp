@@ -1,0 +1,274 @@
+#include "panelbuilder.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
+#include <qdrawutil.h>
+
+namespace orva
+{
+
+void FaceButton::setFace(const QColor& face)
+{
+    m_face = face;
+    update();
+}
+
+QColor FaceButton::face() const
+{
+    return m_face.isValid() ? m_face : palette().color(QPalette::Button);
+}
+
+void FaceButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const bool sunken = isDown();
+    const QPalette bevel(sunken ? face().darker(125) : face());
+    qDrawWinButton(&p, rect(), bevel, sunken, &bevel.brush(QPalette::Button));
+
+    const QRect inner = rect().adjusted(2, 2, -2, -2).translated(sunken ? 1 : 0, sunken ? 1 : 0);
+    if (!icon().isNull()) {
+        const QPixmap picture = icon().pixmap(iconSize());
+        QRect target(QPoint(), iconSize());
+        target.moveCenter(inner.center());
+        p.drawPixmap(target, picture);
+    } else {
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                 QPalette::ButtonText));
+        p.drawText(inner, Qt::AlignCenter, text());
+    }
+
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(3, 3, -3, -3);
+        focus.backgroundColor = face();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
+}
+
+void HoldButton::mousePressEvent(QMouseEvent* event)
+{
+    setDown(true);
+    emit held();
+    event->accept();
+}
+
+void HoldButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    setDown(false);
+    emit released_();
+    event->accept();
+}
+
+void HoldButton::keyPressEvent(QKeyEvent* event)
+{
+    event->ignore();
+}
+void HoldButton::keyReleaseEvent(QKeyEvent* event)
+{
+    event->ignore();
+}
+
+namespace
+{
+
+QString captionFace()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
+
+QColor designColour(const QString& colour)
+{
+    // Qt has no role for an inactive title bar's text; that text is drawn
+    // greyed out, which is what disabled text is.
+    if (colour == QLatin1String("inactiveCaptionText"))
+        return QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
+    return QColor(colour);
+}
+
+QRect pixelRect(const WidgetRow& r)
+{
+    return QRect(toPixels(r.left), toPixels(r.top), toPixels(r.width), toPixels(r.height));
+}
+
+class LineLayer : public QWidget
+{
+  public:
+    explicit LineLayer(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(0, 0, toPixels(kClientWidth), toPixels(kClientHeight));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(QPen(QColor(0x80, 0x80, 0xFF), 2));
+        for (const WidgetRow& r : mainWindowTable())
+            if (r.kind == WidgetKind::Line)
+                p.drawLine(toPixels(r.left), toPixels(r.top), toPixels(r.width),
+                           toPixels(r.height));
+    }
+};
+
+void fillBackground(QWidget* w, const QString& colour, const QString& textColour)
+{
+    QPalette p = w->palette();
+    if (!colour.isEmpty()) {
+        w->setAutoFillBackground(true);
+        p.setColor(QPalette::Window, designColour(colour));
+    }
+    if (!textColour.isEmpty())
+        p.setColor(QPalette::WindowText, designColour(textColour));
+    w->setPalette(p);
+}
+
+QWidget* makeLabel(const WidgetRow& r, QWidget* parent)
+{
+    auto* l = new QLabel(r.caption, parent);
+    // Bytes from the line are shown, never interpreted as markup.
+    l->setTextFormat(Qt::PlainText);
+    if (r.border) {
+        l->setFrameShape(QFrame::Box);
+        l->setFrameShadow(QFrame::Plain);
+        l->setLineWidth(1);
+    }
+    fillBackground(l, r.colour, r.textColour);
+    // Top-aligned as designed: a label lower than its font loses only the
+    // descenders, not the tops of its capitals.
+    l->setAlignment(Qt::AlignTop | (r.align == Align::Centre  ? Qt::AlignHCenter
+                                    : r.align == Align::Right ? Qt::AlignRight
+                                                              : Qt::AlignLeft));
+    return l;
+}
+
+QWidget* makeButton(const WidgetRow& r, QWidget* parent)
+{
+    QPushButton* b;
+    if (r.action == ButtonAction::Hold) {
+        b = new HoldButton(r.caption, parent);
+    } else if (r.colour == QLatin1String("plain")) {
+        b = new QPushButton(r.caption, parent);
+    } else {
+        b = new FaceButton(r.caption, parent);
+    }
+    if (auto* face = qobject_cast<FaceButton*>(b); face && !r.colour.isEmpty())
+        face->setFace(designColour(r.colour));
+    if (r.arrow != Arrow::None) {
+        b->setIcon(arrowPicture(r.arrow));
+        b->setIconSize(QSize(17, 9));
+    }
+    if (!r.accessibleName.isEmpty())
+        b->setAccessibleName(r.accessibleName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QWidget* makeWidget(const WidgetRow& r, QWidget* parent)
+{
+    switch (r.kind) {
+    case WidgetKind::Frame: {
+        auto* f = new QFrame(parent);
+        f->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        fillBackground(f, r.colour, {});
+        return f;
+    }
+    case WidgetKind::Label:
+        return makeLabel(r, parent);
+    case WidgetKind::Button:
+        return makeButton(r, parent);
+    case WidgetKind::Line:
+        return nullptr;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void installFontSubstitutes()
+{
+    static const bool installed = [] {
+        QFont::insertSubstitutions(captionFace(),
+                                   {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic")});
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+QFont captionFont(double pointSize)
+{
+    QFont f(captionFace());
+    f.setPointSizeF(pointSize);
+    f.setBold(true);
+    return f;
+}
+
+QPixmap arrowPicture(Arrow arrow)
+{
+    QPixmap picture(17, 9);
+    picture.fill(QColor(0xFF, 0xFF, 0x00));
+    QPainter p(&picture);
+    // Sides at 45 degrees inside a one-pixel yellow margin: up and down are
+    // 13 x 7, left and right 4 x 7.
+    for (int i = 0; i < 7; ++i) {
+        switch (arrow) {
+        case Arrow::Up:
+            p.fillRect(8 - i, 1 + i, 2 * i + 1, 1, Qt::black);
+            break;
+        case Arrow::Down:
+            p.fillRect(8 - i, 7 - i, 2 * i + 1, 1, Qt::black);
+            break;
+        case Arrow::Left:
+            if (i < 4)
+                p.fillRect(6 + i, 4 - i, 1, 2 * i + 1, Qt::black);
+            break;
+        case Arrow::Right:
+            if (i < 4)
+                p.fillRect(10 - i, 4 - i, 1, 2 * i + 1, Qt::black);
+            break;
+        case Arrow::None:
+            break;
+        }
+    }
+    return picture;
+}
+
+QHash<QString, QWidget*> buildMainWindow(QWidget* form)
+{
+    installFontSubstitutes();
+    (new LineLayer(form))->lower();
+
+    QHash<QString, QWidget*> widgets;
+    QList<const WidgetRow*> buttons;
+    for (const WidgetRow& r : mainWindowTable()) {
+        QWidget* parent = r.container.isEmpty() ? form : widgets.value(r.container, form);
+        QWidget* w = makeWidget(r, parent);
+        if (!w)
+            continue;
+        w->setObjectName(r.name);
+        w->setGeometry(pixelRect(r));
+        if (r.kind != WidgetKind::Frame)
+            w->setFont(captionFont(r.fontSize));
+        if (r.hidden)
+            w->hide();
+        if (r.kind == WidgetKind::Button)
+            buttons.append(&r);
+        widgets.insert(r.name, w);
+    }
+
+    std::stable_sort(buttons.begin(), buttons.end(),
+                     [](const WidgetRow* a, const WidgetRow* b) { return a->tab < b->tab; });
+    for (qsizetype i = 1; i < buttons.size(); ++i)
+        QWidget::setTabOrder(widgets.value(buttons[i - 1]->name), widgets.value(buttons[i]->name));
+    return widgets;
+}
+
+} // namespace orva
