@@ -56,11 +56,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # font are loaded at run time, so no library scan would find them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic")
-# Adds the C++ runtime and libc with their versions, where dpkg-dev is there.
-find_program(ORVA_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(ORVA_DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-endif()
+# No dpkg-shlibdeps: it would repeat the Qt entries and make the line depend
+# on whether dpkg-dev is on the building machine; libc6 and libstdc++6 are on
+# every Debian system anyway.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -112,6 +112,11 @@ void TstShell::firstStartShowsDialogThenPanel()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(!form.isVisible());
+    QCOMPARE(form.windowTitle(), QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("  COM PORT"));
+    // The built-in icon really made it into the binary, on both windows.
+    QCOMPARE(form.windowIcon().pixmap(32).size(), QSize(32, 32));
+    QVERIFY(!dialog->windowIcon().isNull());
     dialog->close();
     QTRY_VERIFY(!dialog);
     QTRY_VERIFY(form.isVisible());

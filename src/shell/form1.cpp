@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -47,6 +48,11 @@ Form1::Form1(QWidget* parent)
     p.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     setPalette(p);
     setAutoFillBackground(true);
+    installFontSubstitutes();
+    QFont font = captionFont(7.5);
+    font.setBold(false);
+    setFont(font);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/orva-control.png")));
 
     m_widgets = buildMainWindow(this);
     for (const WidgetRow& row : mainWindowTable()) {
