@@ -216,6 +216,17 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+bool Form1::event(QEvent* event)
+{
+    // A release that never comes (another window took the mouse, a modal box
+    // came up) must not leave a repeat running.
+    const bool lostMouse = (event->type() == QEvent::WindowDeactivate ||
+                            event->type() == QEvent::WindowBlocked);
+    if (lostMouse && m_hold->RepeatCode != 0)
+        m_hold->Cont_M_up();
+    return QWidget::event(event);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // Key preview: the window sees each key press once, at its first

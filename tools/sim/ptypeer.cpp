@@ -206,7 +206,7 @@ void PtyPeer::readMaster()
 void PtyPeer::dispatch(const QByteArray& line)
 {
     const QByteArray command = line + '\r';
-    ;
+    m_commands.append(command);
     ++m_commandsSinceFaults;
     emit commandReceived(command);
 
