@@ -62,6 +62,12 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twips(360, 1200, 1455, 2535));
     QGroupBox* frames[] = {frame1, frame2};
+    // The caption sits on the top border, as the layout was drawn for, rather
+    // than above a border pushed down into the options.
+    for (QGroupBox* frame : frames)
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); margin-top: 7px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
 
     const OptionRow options[] = {
         {"Option1", "9600", 0, twips(120, 180, 1575, 375)},
