@@ -13,7 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace orva::bench {
+namespace orva::bench
+{
 
 FarSide::FarSide()
 {
@@ -84,7 +85,10 @@ bool FarSide::linkAs(const QString& path)
     return true;
 }
 
-void FarSide::setAnswering(bool on) { m_answering = on; }
+void FarSide::setAnswering(bool on)
+{
+    m_answering = on;
+}
 
 void FarSide::setStreaming(bool on)
 {

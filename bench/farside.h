@@ -13,7 +13,8 @@
 #include <thread>
 #include <time.h>
 
-namespace orva::bench {
+namespace orva::bench
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -29,9 +30,10 @@ struct ReceivedLine {
 
 // The projector's end of a raw pseudo-terminal, served by a thread of its own
 // with poll(), so its timestamps do not wait for the panel's event loop.
-class FarSide : public QObject {
+class FarSide : public QObject
+{
     Q_OBJECT
-public:
+  public:
     static constexpr qint64 kStreamBytesPerSecond = 1920;
     static constexpr std::chrono::milliseconds kStreamTick{10};
 
@@ -53,11 +55,11 @@ public:
     void clearLines();
     std::chrono::nanoseconds threadCpuTime() const;
 
-signals:
+  signals:
     // Emitted from the serving thread once per line.
     void lineReceived();
 
-private:
+  private:
     bool open();
     void serve();
     void readAvailable();

@@ -99,8 +99,12 @@ fi
 
 # --- Installed tree ---------------------------------------------------------
 root=$work/root
+# logged CMD...: runs CMD with its output into $log, so that only the
+# PASS/FAIL line of the check around it shows.
+logged() { "$@" >"$log" 2>&1; }
+log=$work/install.log
 check "cmake --install into a DESTDIR" \
-    env DESTDIR="$root" timeout 120 cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
+    logged env DESTDIR="$root" timeout 120 cmake --install "$build" --prefix /usr ||
     { cat "$work/install.log"; finish; }
 
 expected=(
@@ -132,10 +136,13 @@ check "desktop-file-validate, no error and no warning" quiet_validate "$desktop"
 desktop_key() { sed -n "s/^$1=//p" "$desktop" | head -1; }
 check "desktop Exec names an installed program" [ -x "$root/usr/bin/$(desktop_key Exec | cut -d' ' -f1)" ]
 check "desktop Icon names an installed icon" [ -f "$root/usr/share/icons/hicolor/32x32/apps/$(desktop_key Icon).png" ]
+log=$work/appstream.log
 check "appstreamcli validate --no-net" \
-    appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.orva.control.metainfo.xml"
+    logged appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.orva.control.metainfo.xml" ||
+    cat "$log"
 # The tree form also finds the launchable's desktop file and the icon.
-check "appstreamcli validate-tree --no-net" appstreamcli validate-tree --no-net "$root"
+check "appstreamcli validate-tree --no-net" logged appstreamcli validate-tree --no-net "$root" ||
+    cat "$log"
 
 # --- Debian package ----------------------------------------------------------
 rm -f "$build"/orva-control_*.deb
@@ -221,8 +228,9 @@ stop_pid "$panel_pid"
 panel_pid=
 
 # --- Removal ----------------------------------------------------------------------
+log=$work/remove.log
 check "apt-get remove -y orva-control" \
-    env DEBIAN_FRONTEND=noninteractive timeout 300 apt-get remove -y orva-control >"$work/remove.log" 2>&1 ||
+    logged env DEBIAN_FRONTEND=noninteractive timeout 300 apt-get remove -y orva-control ||
     tail -20 "$work/remove.log"
 check "package is gone" bash -c "! dpkg-query -W -f='\${Status}' orva-control 2>/dev/null | grep -q 'ok installed'"
 check "/usr/bin/orva-control is gone" [ ! -e /usr/bin/orva-control ]

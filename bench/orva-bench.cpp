@@ -1,0 +1,474 @@
+#include "farside.h"
+#include "link/exchange.h"
+#include "link/mscomm.h"
+#include "link/portmap.h"
+#include "panel/holdrepeat.h"
+#include "shell/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <sched.h>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using orva::bench::Clock;
+using orva::bench::FarSide;
+using orva::bench::ReceivedLine;
+
+constexpr int kPortNo = 3;
+constexpr int kClicks = 500;
+constexpr int kStatusReads = 200;
+// Samples before these settle caches and first-time allocations.
+constexpr int kWarmUp = 20;
+// Between samples, so the panel has finished with the last one.
+constexpr auto kSpacing = 10ms;
+constexpr auto kWaitLimit = 1s;
+constexpr auto kHold = 5s;
+constexpr int kCpuSeconds = 5;
+
+// "C00" and CR, each byte a start bit, 8 data bits and a stop bit.
+constexpr double kWireFloorMs = 4 * 10 * 1000.0 / 9600;
+
+const QByteArray kOnCommand = "C00\r";
+const QByteArray kStatusCommand = "CR0\r";
+const QByteArray kVolumeUpCommand = "C09\r";
+const QString kPowerOn = QStringLiteral(" Power ON");
+
+double toMs(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Stats {
+    qsizetype n = 0;
+    double median = 0;
+    double mean = 0;
+    double p99 = 0;
+    double sd = 0;
+    double max = 0;
+};
+
+Stats summarize(QList<double> samples)
+{
+    Stats s;
+    s.n = samples.size();
+    if (s.n == 0)
+        return s;
+    std::sort(samples.begin(), samples.end());
+    s.median = s.n % 2 ? samples[s.n / 2] : (samples[s.n / 2 - 1] + samples[s.n / 2]) / 2;
+    s.mean = std::accumulate(samples.begin(), samples.end(), 0.0) / double(s.n);
+    s.p99 = samples[qsizetype(std::ceil(0.99 * double(s.n))) - 1];
+    double squares = 0;
+    for (double x : samples)
+        squares += (x - s.mean) * (x - s.mean);
+    s.sd = s.n > 1 ? std::sqrt(squares / double(s.n - 1)) : 0;
+    s.max = samples.last();
+    return s;
+}
+
+[[noreturn]] void fail(const QString& what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
+// Runs the event loop for d, as the panel would sit idle.
+void pause(std::chrono::milliseconds d)
+{
+    QEventLoop loop;
+    QTimer::singleShot(d, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until done() holds, looking again each time signal
+// fires; false when limit passes first.
+template <typename Sender, typename Signal>
+bool waitFor(Sender* sender, Signal signal, const std::function<bool()>& done,
+             std::chrono::milliseconds limit = kWaitLimit)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    QObject::connect(sender, signal, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    loop.exec();
+    return done();
+}
+
+ReceivedLine nextLine(FarSide& far, const QByteArray& expected)
+{
+    if (!waitFor(&far, &FarSide::lineReceived, [&] { return !far.lines().isEmpty(); }))
+        fail(QStringLiteral("no %1 reached the far side")
+                 .arg(QString::fromLatin1(expected.chopped(1))));
+    const ReceivedLine line = far.lines().first();
+    if (line.bytes != expected)
+        fail(QStringLiteral("far side read %1").arg(QString::fromLatin1(line.bytes.toHex(' '))));
+    return line;
+}
+
+std::chrono::nanoseconds processCpuTime()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto tv = [](const timeval& t) {
+        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
+    };
+    return tv(usage.ru_utime) + tv(usage.ru_stime);
+}
+
+int availableCpus()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
+}
+
+QPushButton* panelButton(const orva::Form1& form, const char* name)
+{
+    auto* button = qobject_cast<QPushButton*>(form.widget(QLatin1String(name)));
+    if (!button)
+        fail(QStringLiteral("no button %1").arg(QLatin1String(name)));
+    return button;
+}
+
+// From just before a left click on button to the far side's read of the
+// whole command.
+QList<double> clickToWire(QPushButton* button, FarSide& far, const QByteArray& command)
+{
+    QList<double> samples;
+    for (int i = 0; i < kWarmUp + kClicks; ++i) {
+        far.clearLines();
+        const Clock::time_point clickAt = Clock::now();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const ReceivedLine line = nextLine(far, command);
+        if (i >= kWarmUp)
+            samples << toMs(line.readAt - clickAt);
+        pause(kSpacing);
+    }
+    return samples;
+}
+
+QList<double> benchPanelClicks(orva::Form1& form, FarSide& far)
+{
+    return clickToWire(panelButton(form, "Command17"), far, kOnCommand);
+}
+
+// The plainest Qt program that does the same: one button whose click writes
+// the command to a serial port.
+QList<double> benchBareClicks()
+{
+    FarSide far;
+    if (!far.isOpen())
+        fail(far.errorString());
+    QSerialPort port(far.slavePath());
+    port.setBaudRate(9600);
+    if (!port.open(QIODevice::ReadWrite))
+        fail(QStringLiteral("bare port: %1").arg(port.errorString()));
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("ON"), &window);
+    QObject::connect(button, &QPushButton::clicked, &port, [&port] { port.write(kOnCommand); });
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        fail(QStringLiteral("bare window not exposed"));
+    return clickToWire(button, far, kOnCommand);
+}
+
+// From the far side's write of the reply to STATUS to the STATUS line
+// showing it.
+QList<double> benchStatusReply(orva::Form1& form, FarSide& far)
+{
+    QPushButton* button = panelButton(form, "Command44");
+    auto* label = qobject_cast<QLabel*>(form.widget(QStringLiteral("Label25")));
+    if (!label)
+        fail(QStringLiteral("no Label25"));
+    orva::Exchange* exchange = form.exchange();
+
+    std::optional<Clock::time_point> shownAt;
+    QObject context;
+    // Connected after the label's own update, so the label shows the text here.
+    QObject::connect(exchange, &orva::Exchange::statusChanged, &context, [&] {
+        if (!shownAt && label->text() == kPowerOn)
+            shownAt = Clock::now();
+    });
+
+    far.setAnswering(true);
+    QList<double> samples;
+    for (int i = 0; i < kWarmUp + kStatusReads; ++i) {
+        far.clearLines();
+        shownAt.reset();
+        QTest::mouseClick(button, Qt::LeftButton);
+        if (!waitFor(exchange, &orva::Exchange::statusChanged, [&] { return shownAt.has_value(); }))
+            fail(QStringLiteral("Label25 never showed \"%1\"").arg(kPowerOn));
+        const ReceivedLine line = nextLine(far, kStatusCommand);
+        if (i >= kWarmUp)
+            samples << toMs(*shownAt - line.replyAt);
+        // What the reply time-out does 500 ms on: the next reply starts a
+        // fresh collection instead of piling onto this one.
+        exchange->Timer2_Timer();
+        pause(kSpacing);
+    }
+    far.setAnswering(false);
+    return samples;
+}
+
+struct HoldResult {
+    qsizetype sends = 0;
+    Stats period;
+    double maxOffNominal = 0;
+};
+
+HoldResult benchHold(orva::Form1& form, FarSide& far)
+{
+    QPushButton* button = panelButton(form, "Command1");
+    far.clearLines();
+    QTest::mousePress(button, Qt::LeftButton);
+    pause(kHold);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    // The last send may still be in the port's buffer.
+    pause(100ms);
+
+    QList<Clock::time_point> sent;
+    for (const ReceivedLine& line : far.lines()) {
+        if (line.bytes != kVolumeUpCommand)
+            fail(QStringLiteral("hold sent %1").arg(QString::fromLatin1(line.bytes.toHex(' '))));
+        sent << line.readAt;
+    }
+    HoldResult result;
+    result.sends = sent.size();
+    QList<double> periods;
+    const double nominal = toMs(orva::HoldRepeat::kRepeatPeriod);
+    for (qsizetype i = 1; i < sent.size(); ++i) {
+        periods << toMs(sent[i] - sent[i - 1]);
+        result.maxOffNominal = std::max(result.maxOffNominal, std::abs(periods.last() - nominal));
+    }
+    result.period = summarize(periods);
+    return result;
+}
+
+// CPU milliseconds the panel used per wall second, one figure a second: the
+// whole process less the far side's thread.
+QList<double> panelCpuPerSecond(FarSide& far)
+{
+    QList<double> perSecond;
+    for (int s = 0; s < kCpuSeconds; ++s) {
+        const auto cpu0 = processCpuTime();
+        const auto far0 = far.threadCpuTime();
+        const Clock::time_point wall0 = Clock::now();
+        pause(1s);
+        const auto used = processCpuTime() - cpu0 - (far.threadCpuTime() - far0);
+        perSecond << toMs(used) / (toMs(Clock::now() - wall0) / 1000);
+    }
+    return perSecond;
+}
+
+struct CpuResult {
+    QList<double> idle;
+    QList<double> streaming;
+    qint64 streamedBytes = 0;
+};
+
+CpuResult benchCpu(FarSide& far)
+{
+    CpuResult result;
+    result.idle = panelCpuPerSecond(far);
+    far.setStreaming(true);
+    result.streaming = panelCpuPerSecond(far);
+    far.setStreaming(false);
+    result.streamedBytes = far.streamedBytes();
+    return result;
+}
+
+// Columns padded to their widest cell; the first and last are left-aligned.
+class Table
+{
+  public:
+    explicit Table(QStringList header) : m_rows{std::move(header)} {}
+    void add(QStringList row) { m_rows << std::move(row); }
+
+    void print() const
+    {
+        QList<qsizetype> widths;
+        for (const QStringList& row : m_rows)
+            for (qsizetype c = 0; c < row.size(); ++c) {
+                if (c >= widths.size())
+                    widths << 0;
+                widths[c] = std::max(widths[c], row[c].size());
+            }
+        const qsizetype last = widths.size() - 1;
+        for (qsizetype r = 0; r < m_rows.size(); ++r) {
+            QString line;
+            for (qsizetype c = 0; c <= last; ++c) {
+                const QString cell = m_rows[r].value(c);
+                line += c == 0 || c == last ? cell.leftJustified(widths[c])
+                                            : cell.rightJustified(widths[c]);
+                line += QStringLiteral("  ");
+            }
+            std::printf("%s\n", qPrintable(line.trimmed()));
+            if (r == 0)
+                std::printf("%s\n", qPrintable(QString(line.trimmed().size(), u'-')));
+        }
+    }
+
+  private:
+    QList<QStringList> m_rows;
+};
+
+QString ms3(double v)
+{
+    return QString::number(v, 'f', 3);
+}
+
+QStringList statsRow(const QString& name, const Stats& s, const QString& note = {})
+{
+    return {name,      QString::number(s.n), ms3(s.median), ms3(s.mean), ms3(s.p99),
+            ms3(s.sd), ms3(s.max),           note};
+}
+
+double mean(const QList<double>& v)
+{
+    return v.isEmpty() ? 0 : std::accumulate(v.begin(), v.end(), 0.0) / double(v.size());
+}
+
+QString joined(const QList<double>& v)
+{
+    QStringList parts;
+    for (double x : v)
+        parts << QString::number(x, 'f', 1);
+    return parts.join(QLatin1Char(' '));
+}
+
+void printReport(const Stats& panel, const Stats& bare, const Stats& status, const HoldResult& hold,
+                 const CpuResult& cpu)
+{
+    std::printf("orva-bench   nproc %d   Qt %s (built with %s)   platform %s\n\n", availableCpus(),
+                qVersion(), QT_VERSION_STR, qPrintable(QGuiApplication::platformName()));
+
+    Table latency({QStringLiteral("Latency over a pty (ms)"), QStringLiteral("n"),
+                   QStringLiteral("median"), QStringLiteral("mean"), QStringLiteral("p99"),
+                   QStringLiteral("sd"), QStringLiteral("max"), QStringLiteral("note")});
+    latency.add(statsRow(QStringLiteral("click to wire, Form1 Command17"), panel,
+                         QStringLiteral("\"C00\\r\" read by the far side")));
+    latency.add(statsRow(QStringLiteral("click to wire, bare QPushButton"), bare,
+                         QStringLiteral("clicked() -> QSerialPort::write")));
+    latency.add({QStringLiteral("  ratio Form1 / bare"),
+                 {},
+                 QString::number(panel.median / bare.median, 'f', 2),
+                 QString::number(panel.mean / bare.mean, 'f', 2),
+                 QString::number(panel.p99 / bare.p99, 'f', 2),
+                 {},
+                 {},
+                 QStringLiteral("what the panel's design costs")});
+    latency.add({QStringLiteral("  wire floor at 9600 bit/s"),
+                 {},
+                 ms3(kWireFloorMs),
+                 {},
+                 {},
+                 {},
+                 {},
+                 QStringLiteral("4 bytes x 10 bits; a pty has none, so it is not in the above")});
+    latency.add(statsRow(QStringLiteral("reply to STATUS line"), status,
+                         QStringLiteral("far side writes \"00\\r\" -> Label25 \" Power ON\"")));
+    latency.add(statsRow(QStringLiteral("hold Command1, period"), hold.period,
+                         QStringLiteral("max |period - 100| = %1").arg(ms3(hold.maxOffNominal))));
+    latency.print();
+    std::printf("\n");
+
+    Table other({QStringLiteral("Other figures"), QStringLiteral("value"), QStringLiteral("note")});
+    other.add({QStringLiteral("hold Command1 5 s, sends of \"C09\\r\""),
+               QString::number(hold.sends),
+               QStringLiteral("expected 51: one at the press, then one every 100 ms")});
+    other.add({QStringLiteral("panel CPU, idle (ms per s)"),
+               QString::number(mean(cpu.idle), 'f', 2),
+               QStringLiteral("port open, window shown; each second: ") + joined(cpu.idle)});
+    other.add({QStringLiteral("panel CPU, far side streaming (ms per s)"),
+               QString::number(mean(cpu.streaming), 'f', 2),
+               QStringLiteral("%1 bytes in %2 s; each second: %3")
+                   .arg(cpu.streamedBytes)
+                   .arg(kCpuSeconds)
+                   .arg(joined(cpu.streaming))});
+    other.add({QStringLiteral("  streaming / idle"),
+               mean(cpu.idle) > 0 ? QString::number(mean(cpu.streaming) / mean(cpu.idle), 'f', 1)
+                                  : QStringLiteral("-"),
+               QStringLiteral("user+sys of the process less the far side's thread")});
+    other.print();
+}
+
+// The settings store and ports folder of a fresh user, with the far side
+// linked as the stored COM port at 9600 bit/s.
+void prepareStore(const QTemporaryDir& home, FarSide& far)
+{
+    QDir().mkpath(home.path() + QStringLiteral("/ORVA"));
+    QFile conf(home.path() + QStringLiteral("/ORVA/ORVA.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        fail(conf.errorString());
+    conf.write(QStringLiteral("[StartUP]\nComPort=%1\nBaudRate=96\n").arg(kPortNo).toLatin1());
+    conf.close();
+    QDir().mkpath(orva::PortMap::portsFolder());
+    if (!far.isOpen() || !far.linkAs(orva::PortMap::linkPath(kPortNo)))
+        fail(far.errorString());
+}
+
+int run()
+{
+    QTemporaryDir home;
+    // Before the first QSettings use: the store caches its location.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+
+    FarSide far;
+    prepareStore(home, far);
+
+    // Before the panel exists: its event filter would see the bare window's
+    // events too.
+    const Stats bare = summarize(benchBareClicks());
+
+    orva::Form1 form;
+    form.start();
+    if (!form.MSComm1()->PortOpen() || !QTest::qWaitForWindowExposed(&form))
+        fail(QStringLiteral("the panel did not come up on COM%1").arg(kPortNo));
+
+    const Stats panel = summarize(benchPanelClicks(form, far));
+    const Stats status = summarize(benchStatusReply(form, far));
+    // The display clearing of the last read must not fall into the hold.
+    pause(orva::Exchange::kDisplayClear + 100ms);
+    const HoldResult hold = benchHold(form, far);
+    pause(orva::Exchange::kDisplayClear + 100ms);
+    const CpuResult cpu = benchCpu(far);
+
+    printReport(panel, bare, status, hold, cpu);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orva-bench: %s\n", e.what());
+        return 1;
+    }
+}
