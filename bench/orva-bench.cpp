@@ -153,46 +153,71 @@ QPushButton* panelButton(const orva::Form1& form, const char* name)
     return button;
 }
 
-// From just before a left click on button to the far side's read of the
-// whole command.
-QList<double> clickToWire(QPushButton* button, FarSide& far, const QByteArray& command)
+// The plainest Qt program that does what Command17 does: one button whose
+// click writes the command to a serial port, on a pty of its own.
+class BareWindow
 {
-    QList<double> samples;
-    for (int i = 0; i < kWarmUp + kClicks; ++i) {
-        far.clearLines();
-        const Clock::time_point clickAt = Clock::now();
-        QTest::mouseClick(button, Qt::LeftButton);
-        const ReceivedLine line = nextLine(far, command);
-        if (i >= kWarmUp)
-            samples << toMs(line.readAt - clickAt);
-        pause(kSpacing);
+  public:
+    BareWindow() : m_port(m_far.slavePath())
+    {
+        if (!m_far.isOpen())
+            fail(m_far.errorString());
+        m_port.setBaudRate(9600);
+        if (!m_port.open(QIODevice::ReadWrite))
+            fail(QStringLiteral("bare port: %1").arg(m_port.errorString()));
+        QObject::connect(m_button, &QPushButton::clicked, &m_port,
+                         [this] { m_port.write(kOnCommand); });
+        m_window.show();
+        if (!QTest::qWaitForWindowExposed(&m_window))
+            fail(QStringLiteral("bare window not exposed"));
     }
-    return samples;
+
+    QPushButton* button() const { return m_button; }
+    FarSide& far() { return m_far; }
+
+  private:
+    FarSide m_far;
+    QSerialPort m_port;
+    QWidget m_window;
+    QPushButton* m_button = new QPushButton(QStringLiteral("ON"), &m_window);
+};
+
+struct ClickPath {
+    QPushButton* button;
+    FarSide* far;
+    QList<double> samples;
+};
+
+// From just before a left click to the far side's read of the whole command.
+// The paths take turns click by click, so a load that comes and goes on the
+// machine falls on all of them alike.
+void clickToWire(std::initializer_list<ClickPath*> paths)
+{
+    for (int i = 0; i < kWarmUp + kClicks; ++i) {
+        for (ClickPath* path : paths) {
+            path->far->clearLines();
+            const Clock::time_point clickAt = Clock::now();
+            QTest::mouseClick(path->button, Qt::LeftButton);
+            const ReceivedLine line = nextLine(*path->far, kOnCommand);
+            if (i >= kWarmUp)
+                path->samples << toMs(line.readAt - clickAt);
+            pause(kSpacing);
+        }
+    }
 }
 
-QList<double> benchPanelClicks(orva::Form1& form, FarSide& far)
-{
-    return clickToWire(panelButton(form, "Command17"), far, kOnCommand);
-}
+struct ClickResult {
+    Stats panel;
+    Stats bare;
+};
 
-// The plainest Qt program that does the same: one button whose click writes
-// the command to a serial port.
-QList<double> benchBareClicks()
+ClickResult benchClicks(orva::Form1& form, FarSide& far)
 {
-    FarSide far;
-    if (!far.isOpen())
-        fail(far.errorString());
-    QSerialPort port(far.slavePath());
-    port.setBaudRate(9600);
-    if (!port.open(QIODevice::ReadWrite))
-        fail(QStringLiteral("bare port: %1").arg(port.errorString()));
-    QWidget window;
-    auto* button = new QPushButton(QStringLiteral("ON"), &window);
-    QObject::connect(button, &QPushButton::clicked, &port, [&port] { port.write(kOnCommand); });
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        fail(QStringLiteral("bare window not exposed"));
-    return clickToWire(button, far, kOnCommand);
+    BareWindow bare;
+    ClickPath panelPath{panelButton(form, "Command17"), &far, {}};
+    ClickPath barePath{bare.button(), &bare.far(), {}};
+    clickToWire({&panelPath, &barePath});
+    return {summarize(panelPath.samples), summarize(barePath.samples)};
 }
 
 // From the far side's write of the reply to STATUS to the STATUS line
@@ -325,9 +350,11 @@ class Table
                                             : cell.rightJustified(widths[c]);
                 line += QStringLiteral("  ");
             }
-            std::printf("%s\n", qPrintable(line.trimmed()));
+            while (line.endsWith(u' '))
+                line.chop(1);
+            std::printf("%s\n", qPrintable(line));
             if (r == 0)
-                std::printf("%s\n", qPrintable(QString(line.trimmed().size(), u'-')));
+                std::printf("%s\n", qPrintable(QString(line.size(), u'-')));
         }
     }
 
@@ -359,9 +386,11 @@ QString joined(const QList<double>& v)
     return parts.join(QLatin1Char(' '));
 }
 
-void printReport(const Stats& panel, const Stats& bare, const Stats& status, const HoldResult& hold,
+void printReport(const ClickResult& clicks, const Stats& status, const HoldResult& hold,
                  const CpuResult& cpu)
 {
+    const Stats& panel = clicks.panel;
+    const Stats& bare = clicks.bare;
     std::printf("orva-bench   nproc %d   Qt %s (built with %s)   platform %s\n\n", availableCpus(),
                 qVersion(), QT_VERSION_STR, qPrintable(QGuiApplication::platformName()));
 
@@ -439,16 +468,12 @@ int run()
     FarSide far;
     prepareStore(home, far);
 
-    // Before the panel exists: its event filter would see the bare window's
-    // events too.
-    const Stats bare = summarize(benchBareClicks());
-
     orva::Form1 form;
     form.start();
     if (!form.MSComm1()->PortOpen() || !QTest::qWaitForWindowExposed(&form))
         fail(QStringLiteral("the panel did not come up on COM%1").arg(kPortNo));
 
-    const Stats panel = summarize(benchPanelClicks(form, far));
+    const ClickResult clicks = benchClicks(form, far);
     const Stats status = summarize(benchStatusReply(form, far));
     // The display clearing of the last read must not fall into the hold.
     pause(orva::Exchange::kDisplayClear + 100ms);
@@ -456,7 +481,7 @@ int run()
     pause(orva::Exchange::kDisplayClear + 100ms);
     const CpuResult cpu = benchCpu(far);
 
-    printReport(panel, bare, status, hold, cpu);
+    printReport(clicks, status, hold, cpu);
     return 0;
 }
 

@@ -14,7 +14,10 @@ inline QTemporaryDir& isolatedConfigHome()
     return dir;
 }
 
-inline QString configFile() { return isolatedConfigHome().path() + "/ORVA/ORVA.conf"; }
+inline QString configFile()
+{
+    return isolatedConfigHome().path() + "/ORVA/ORVA.conf";
+}
 
 inline void writeConfig(const QByteArray& content)
 {

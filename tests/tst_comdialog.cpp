@@ -9,9 +9,10 @@
 
 using namespace orva;
 
-class TstComDialog : public QObject {
+class TstComDialog : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { m_harness = std::make_unique<ShellHarness>(); }
     void init();
     void cleanup() { m_form.reset(); }
@@ -28,7 +29,7 @@ private slots:
     void closeBoxKeepsEdits();
     void optionsSayWhereTheyLead();
 
-private:
+  private:
     Form2* openFromCom(qint16 portNo, quint8 baud);
     Form2* dialog() { return m_form->comDialog(); }
     template <typename T> T* child(const char* name)
@@ -39,7 +40,8 @@ private:
     }
     QString stored(const char* key)
     {
-        return SettingsStore::get(QStringLiteral("StartUP"), QLatin1String(key), QStringLiteral("-"));
+        return SettingsStore::get(QStringLiteral("StartUP"), QLatin1String(key),
+                                  QStringLiteral("-"));
     }
 
     std::unique_ptr<ShellHarness> m_harness;
@@ -70,7 +72,8 @@ void TstComDialog::highPortShowsNowhereButOpens()
         QVERIFY2(!child<QRadioButton>(name)->isChecked(), name);
     QVERIFY(child<QRadioButton>("Option1")->isChecked());
     QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("0"));
-    QCOMPARE(QApplication::focusWidget() == child<QLineEdit>("Text1") || !dialog()->isActiveWindow(),
+    QCOMPARE(QApplication::focusWidget() == child<QLineEdit>("Text1") ||
+                 !dialog()->isActiveWindow(),
              true);
     QPointer<Form2> d = dialog();
     child<QPushButton>("Command1")->click();
@@ -141,8 +144,12 @@ void TstComDialog::okStoresTheRate_data()
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("settings");
-    QTest::newRow("9600") << "Option1" << "96" << "9600,N,8,1";
-    QTest::newRow("19200") << "Option2" << "192" << "19200,N,8,1";
+    QTest::newRow("9600") << "Option1"
+                          << "96"
+                          << "9600,N,8,1";
+    QTest::newRow("19200") << "Option2"
+                           << "192"
+                           << "19200,N,8,1";
 }
 
 void TstComDialog::okStoresTheRate()

@@ -20,9 +20,10 @@ using namespace orva;
 using orva::sim::FaultOptions;
 using orva::sim::PtyPeer;
 
-class TstExchange : public QObject {
+class TstExchange : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -39,7 +40,7 @@ private slots:
     void portLossClosesOnce();
     void openFailureNamesTheReason();
 
-private:
+  private:
     void openOn(PtyPeer& peer);
 
     PtyPeer* m_peer = nullptr;

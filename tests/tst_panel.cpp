@@ -14,9 +14,10 @@ using namespace orva;
 
 // The buttons of the running panel against the catalogue, and the
 // press-and-hold repeat, over a real pty to the simulated projector.
-class TstPanel : public QObject {
+class TstPanel : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -32,7 +33,7 @@ private slots:
     void repeatTickKeepsTheButtonsCommand();
     void losingTheWindowEndsTheRepeat();
 
-private:
+  private:
     QList<QByteArray> sentAfter(int before)
     {
         QTest::qWait(80);

@@ -9,9 +9,10 @@
 
 using namespace orva;
 
-class TstSettings : public QObject {
+class TstSettings : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { isolatedConfigHome(); }
     void storedPort_data();
     void storedPort();
@@ -71,8 +72,8 @@ void TstSettings::storedBaud_data()
     QTest::newRow("9600 is not the code")
         << QByteArray("[StartUP]\nBaudRate=9600\n") << 192 << "19200,N,8,1";
     QTest::newRow("absent") << QByteArray("[StartUP]\nComPort=1\n") << 192 << "19200,N,8,1";
-    QTest::newRow("96.4 rounds to 96") << QByteArray("[StartUP]\nBaudRate=96.4\n") << 96
-                                       << "9600,N,8,1";
+    QTest::newRow("96.4 rounds to 96")
+        << QByteArray("[StartUP]\nBaudRate=96.4\n") << 96 << "9600,N,8,1";
     QTest::newRow("352 does not fit a byte")
         << QByteArray("[StartUP]\nBaudRate=352\n") << 192 << "19200,N,8,1";
 }

@@ -13,9 +13,10 @@
 
 using namespace orva;
 
-class TstShell : public QObject {
+class TstShell : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { m_harness = std::make_unique<ShellHarness>(); }
     void init()
     {
@@ -37,7 +38,7 @@ private slots:
     void closingTheWindowClosesThePort();
     void sendWithoutPortTellsTheUser();
 
-private:
+  private:
     QPushButton* button(Form1& f, const char* name)
     {
         return qobject_cast<QPushButton*>(f.widget(QLatin1String(name)));
@@ -60,12 +61,12 @@ void TstShell::startupReadsTheStore_data()
     QTest::newRow("COM3 invalid") << QByteArray("ComPort=COM3") << 3 << false << "";
     QTest::newRow("empty invalid") << QByteArray("ComPort=") << 1 << false << "";
     QTest::newRow("3.5 reads as 4") << QByteArray("ComPort=3.5") << 4 << true << "19200,N,8,1";
-    QTest::newRow("2.5 reads as 2") << QByteArray("ComPort=2.5\nBaudRate=192") << 2 << true
-                                    << "19200,N,8,1";
+    QTest::newRow("2.5 reads as 2")
+        << QByteArray("ComPort=2.5\nBaudRate=192") << 2 << true << "19200,N,8,1";
     QTest::newRow("rate abc") << QByteArray("ComPort=6\nBaudRate=abc") << 6 << true
                               << "19200,N,8,1";
-    QTest::newRow("rate 9600 is not 96") << QByteArray("ComPort=6\nBaudRate=9600") << 6 << true
-                                         << "19200,N,8,1";
+    QTest::newRow("rate 9600 is not 96")
+        << QByteArray("ComPort=6\nBaudRate=9600") << 6 << true << "19200,N,8,1";
     QTest::newRow("valid port that is absent") << QByteArray("ComPort=9") << 0 << false << "";
 }
 

@@ -2,9 +2,10 @@
 
 #include <QTest>
 
-class TstTrace : public QObject {
+class TstTrace : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void traceForm_data();
     void traceForm();
     void printableCharacterSitsAtEvenPosition();
@@ -32,7 +33,9 @@ void TstTrace::traceForm_data()
     QTest::newRow("DEL") << QByteArray("\x7f") << " ? ";
     QTest::newRow("8-bit byte") << QByteArray("\xff\x80") << " ? ? ";
     QTest::newRow("lower case letters") << QByteArray("abc") << " a b c ";
-    QTest::newRow("ACK before reply") << QByteArray("\x06" "00\r") << "  [ACK] 0 0  [CR] ";
+    QTest::newRow("ACK before reply") << QByteArray("\x06"
+                                                    "00\r")
+                                      << "  [ACK] 0 0  [CR] ";
     QTest::newRow("CR LF tail") << QByteArray("1\r\n") << " 1  [CR]  [LF]  ";
 }
 

@@ -4,7 +4,8 @@
 #include <QString>
 #include <optional>
 
-namespace orva {
+namespace orva
+{
 
 // Decodes the reply to one of the seven status reads into STATUS-line words.
 // commandText is the last command composed (CR included), rxdText the trace

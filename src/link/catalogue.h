@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orva {
+namespace orva
+{
 
 // One "C.." or "CR<digit>" command the panel can send. inBasicList marks the
 // rows that the Basic Command console offers (in catalogue order).

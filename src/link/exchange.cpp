@@ -4,7 +4,8 @@
 #include "mscomm.h"
 #include "trace.h"
 
-namespace orva {
+namespace orva
+{
 
 Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
     : QObject(parent), m_comm(comm), m_values(values)

@@ -7,16 +7,18 @@
 #include <QTimer>
 #include <chrono>
 
-namespace orva {
+namespace orva
+{
 
 class MSComm;
 
 // One command out, its reply in: the TxD/RxD trace, the reply collection and
 // the two time-outs around it. The texts of the three display lines live here
 // so the windows only show them.
-class Exchange : public QObject {
+class Exchange : public QObject
+{
     Q_OBJECT
-public:
+  public:
     static constexpr std::chrono::milliseconds kReplyTimeout{500};
     static constexpr std::chrono::milliseconds kDisplayClear{1000};
     // The reply collection keeps at most this many bytes; what a projector
@@ -51,7 +53,7 @@ public:
     quint8 ReplyPending = 0;
     QByteArray ReplyBuffer;
 
-signals:
+  signals:
     void txdChanged(const QString& text);
     void rxdChanged(const QString& text);
     void statusChanged(const QString& text);
@@ -59,7 +61,7 @@ signals:
     // open, a lost port.
     void notice(const QString& text);
 
-private:
+  private:
     MSComm* m_comm;
     ProgramValues* m_values;
     QTimer m_timer2;

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <unistd.h>
 
-namespace orva {
+namespace orva
+{
 
-namespace {
+namespace
+{
 
 using namespace std::chrono_literals;
 
@@ -124,7 +126,10 @@ void MSComm::setSettings(const QString& settings)
     }
 }
 
-QString MSComm::devicePath() const { return PortMap::devicePath(m_commPort); }
+QString MSComm::devicePath() const
+{
+    return PortMap::devicePath(m_commPort);
+}
 
 void MSComm::setPortOpen(bool open)
 {
@@ -206,7 +211,8 @@ void MSComm::onError(QSerialPort::SerialPortError error)
         return;
     }
     if (error == QSerialPort::ReadError) {
-        if (m_readErrors > 0 && std::chrono::milliseconds(m_readErrorClock.elapsed()) < kReadErrorRepeatWindow) {
+        if (m_readErrors > 0 &&
+            std::chrono::milliseconds(m_readErrorClock.elapsed()) < kReadErrorRepeatWindow) {
             losePort(reason);
             return;
         }

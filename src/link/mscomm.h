@@ -7,17 +7,19 @@
 
 #include <stdexcept>
 
-namespace orva {
+namespace orva
+{
 
 // A port that would not open or configure, with the port's own reason and a
 // hint for the user where the reason has a usual cure.
-class SerialError : public std::runtime_error {
-public:
+class SerialError : public std::runtime_error
+{
+  public:
     SerialError(const QString& reason, const QString& hint = {});
     QString reason() const { return m_reason; }
     QString hint() const { return m_hint; }
 
-private:
+  private:
     QString m_reason;
     QString m_hint;
 };
@@ -26,9 +28,10 @@ private:
 // text of the classic communications control over a QSerialPort. Every
 // arrival of bytes raises OnComm with CommEvent 2; Input returns all that
 // arrived and was not read yet.
-class MSComm : public QObject {
+class MSComm : public QObject
+{
     Q_OBJECT
-public:
+  public:
     static constexpr qint16 comEvReceive = 2;
 
     explicit MSComm(QObject* parent = nullptr);
@@ -49,13 +52,13 @@ public:
     // The device that the last open used (or would use).
     QString devicePath() const;
 
-signals:
+  signals:
     void OnComm();
     // The line went away under an open port (adapter pulled, far side hung
     // up); the port has been closed.
     void portLost(const QString& reason);
 
-private:
+  private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void losePort(const QString& reason);

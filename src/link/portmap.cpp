@@ -3,7 +3,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace orva {
+namespace orva
+{
 
 QString PortMap::portsFolder()
 {

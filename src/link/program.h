@@ -4,7 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace orva {
+namespace orva
+{
 
 // The values every window shares: the last composed command and the serial
 // choice in use, with the copies the COM button takes for a later Cancel.
@@ -16,7 +17,10 @@ struct ProgramValues {
     quint8 PrevBaudCode = 0;
 };
 
-inline bool isValidPort(qint16 port) { return port >= 1 && port <= 15; }
+inline bool isValidPort(qint16 port)
+{
+    return port >= 1 && port <= 15;
+}
 
 // Any rate code other than 96 means 19200 bit/s wherever a rate is applied.
 inline QString settingsText(quint8 baudCode)

@@ -1,6 +1,7 @@
 #include "trace.h"
 
-namespace orva {
+namespace orva
+{
 
 QString traceForm(const QByteArray& text)
 {

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace orva {
+namespace orva
+{
 
 // The byte trace shown on the TxD and RxD lines: a leading space, then one
 // piece per byte. ACK, CR and LF are named; 32..122 show as themselves; every

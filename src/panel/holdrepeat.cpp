@@ -2,7 +2,8 @@
 
 #include "link/exchange.h"
 
-namespace orva {
+namespace orva
+{
 
 const QList<RepeatRow>& repeatTable()
 {
@@ -26,8 +27,7 @@ QByteArray repeatCommand(quint8 code)
     return {};
 }
 
-HoldRepeat::HoldRepeat(Exchange* exchange, QObject* parent)
-    : QObject(parent), m_exchange(exchange)
+HoldRepeat::HoldRepeat(Exchange* exchange, QObject* parent) : QObject(parent), m_exchange(exchange)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     // A coarse timer drifts late on every tick: a 5 s hold would send 48

@@ -7,7 +7,8 @@
 #include <QTimer>
 #include <chrono>
 
-namespace orva {
+namespace orva
+{
 
 class Exchange;
 
@@ -23,9 +24,10 @@ QByteArray repeatCommand(quint8 code);
 
 // Press-and-hold: one send at the press, then one every 100 ms until the
 // release, with the reply time-out and display clearing shortened meanwhile.
-class HoldRepeat : public QObject {
+class HoldRepeat : public QObject
+{
     Q_OBJECT
-public:
+  public:
     static constexpr std::chrono::milliseconds kRepeatPeriod{100};
     static constexpr std::chrono::milliseconds kHeldReplyTimeout{150};
     static constexpr std::chrono::milliseconds kHeldDisplayClear{200};
@@ -41,7 +43,7 @@ public:
     QTimer* Timer1() { return &m_timer1; }
     quint8 RepeatCode = 0;
 
-private:
+  private:
     Exchange* m_exchange;
     QTimer m_timer1;
 };

@@ -13,9 +13,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace orva {
+namespace orva
+{
 
-namespace {
+namespace
+{
 
 QRect twips(int l, int t, int w, int h)
 {
@@ -79,7 +81,8 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
         {"Option7", "COM5", 1, twips(180, 1620, 1335, 255)},
     };
     for (int i = 0; i < 7; ++i) {
-        auto* option = new QRadioButton(QLatin1String(options[i].caption), frames[options[i].frame]);
+        auto* option =
+            new QRadioButton(QLatin1String(options[i].caption), frames[options[i].frame]);
         option->setObjectName(QLatin1String(options[i].name));
         option->setGeometry(options[i].geometry);
         if (i >= 2)
@@ -126,6 +129,13 @@ void Form2::Form_Load()
     const qint16 port = m_values->PortNo;
     if (port >= 1 && port <= 5)
         m_options[port + 1]->setChecked(true);
+    applyRate();
+    m_text1->setSelection(0, 1);
+    updateOtherTip();
+}
+
+void Form2::applyRate()
+{
     if (m_values->BaudCode == 96) {
         m_comm->setSettings(settingsText(96));
         m_options[0]->setChecked(true);
@@ -134,8 +144,18 @@ void Form2::Form_Load()
         m_options[1]->setChecked(true);
         m_values->BaudCode = 192;
     }
-    m_text1->setSelection(0, 1);
-    updateOtherTip();
+}
+
+bool Form2::openChosenPort()
+{
+    try {
+        m_comm->setCommPort(m_values->PortNo);
+        m_comm->setPortOpen(true);
+    } catch (const SerialError& e) {
+        retry(e.hint().isEmpty() ? e.reason() : e.reason() + QLatin1Char('\n') + e.hint());
+        return false;
+    }
+    return true;
 }
 
 void Form2::optionMarked(int index)
@@ -176,13 +196,8 @@ void Form2::Command1_Click()
         retry(QStringLiteral("No port is chosen."));
         return;
     }
-    try {
-        m_comm->setCommPort(m_values->PortNo);
-        m_comm->setPortOpen(true);
-    } catch (const SerialError& e) {
-        retry(e.hint().isEmpty() ? e.reason() : e.reason() + QLatin1Char('\n') + e.hint());
+    if (!openChosenPort())
         return;
-    }
     storeChoice(m_values->PortNo, m_values->BaudCode);
     finish();
 }
@@ -192,21 +207,9 @@ void Form2::Command2_Click()
     m_values->PortNo = m_values->PrevPortNo;
     if (isValidPort(m_values->PortNo)) {
         m_values->BaudCode = m_values->PrevBaudCode;
-        if (m_values->BaudCode == 96) {
-            m_comm->setSettings(settingsText(96));
-            m_options[0]->setChecked(true);
-        } else {
-            m_comm->setSettings(settingsText(192));
-            m_options[1]->setChecked(true);
-            m_values->BaudCode = 192;
-        }
-        try {
-            m_comm->setCommPort(m_values->PortNo);
-            m_comm->setPortOpen(true);
-        } catch (const SerialError& e) {
-            retry(e.hint().isEmpty() ? e.reason() : e.reason() + QLatin1Char('\n') + e.hint());
+        applyRate();
+        if (!openChosenPort())
             return;
-        }
         finish();
         return;
     }

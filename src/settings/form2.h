@@ -8,16 +8,18 @@
 class QLineEdit;
 class QRadioButton;
 
-namespace orva {
+namespace orva
+{
 
 class MSComm;
 
 // The COM PORT dialog. The options and the OTHER box write the shared port
 // number and rate directly, click by click and keystroke by keystroke; OK
 // opens and stores, Cancel restores the copies the COM button took.
-class Form2 : public QDialog {
+class Form2 : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     // The retry message: prompt, title and the port's own reason.
     using MessageBox = std::function<void(QWidget* parent, const QString& prompt,
                                           const QString& title, const QString& detail)>;
@@ -30,8 +32,12 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-private:
+  private:
     void optionMarked(int index);
+    // Marks the rate option for BaudCode and hands its settings to the port.
+    void applyRate();
+    // Opens PortNo; on failure shows the retry message and returns false.
+    bool openChosenPort();
     void retry(const QString& detail);
     void finish();
     void updateOtherTip();

@@ -3,11 +3,16 @@
 #include <cmath>
 #include <limits>
 
-namespace orva {
+namespace orva
+{
 
-namespace {
+namespace
+{
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 // Length of the decimal number (sign, digits, fraction, exponent) that starts
 // at pos, or 0 when none does.

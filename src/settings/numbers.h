@@ -4,7 +4,8 @@
 #include <QtGlobal>
 #include <optional>
 
-namespace orva {
+namespace orva
+{
 
 // The stored texts are read the way the panel always read them: blanks
 // skipped, the decimal number that begins the text taken (a text that does

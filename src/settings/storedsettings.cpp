@@ -7,19 +7,20 @@
 
 #include <memory>
 
-namespace orva {
+namespace orva
+{
 
-namespace {
+namespace
+{
 
 const QString kApplication = QStringLiteral("ORVA");
 const QString kSection = QStringLiteral("StartUP");
 
 std::unique_ptr<QSettings> openStore()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       kApplication, kApplication);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kApplication,
+                                       kApplication);
 }
-
 
 } // namespace
 
@@ -53,8 +54,8 @@ QString SettingsStore::filePath()
 
 qint16 storedPortNo()
 {
-    return leadingInt16(SettingsStore::get(kSection, QStringLiteral("ComPort"),
-                                           QStringLiteral("DATAC")))
+    return leadingInt16(
+               SettingsStore::get(kSection, QStringLiteral("ComPort"), QStringLiteral("DATAC")))
         .value_or(0);
 }
 

@@ -3,13 +3,15 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace orva {
+namespace orva
+{
 
 // The per-user settings store: QSettings in the native format under
 // organization and application "ORVA", so the file is
 // $XDG_CONFIG_HOME/ORVA/ORVA.conf with a [StartUP] group.
-class SettingsStore {
-public:
+class SettingsStore
+{
+  public:
     static QString get(const QString& section, const QString& key, const QString& defaultText);
     static void save(const QString& section, const QString& key, const QString& text);
     static QString filePath();

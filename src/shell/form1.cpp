@@ -18,9 +18,11 @@
 #include <QScreen>
 #include <QToolTip>
 
-namespace orva {
+namespace orva
+{
 
-namespace {
+namespace
+{
 
 constexpr int kClientWidthTwips = 10380;
 
@@ -38,8 +40,8 @@ std::function<void()>& Form1::endProgram()
 }
 
 Form1::Form1(QWidget* parent)
-    : QWidget(parent), m_comm(new MSComm(this)),
-      m_exchange(new Exchange(m_comm, &m_values, this)), m_hold(new HoldRepeat(m_exchange, this))
+    : QWidget(parent), m_comm(new MSComm(this)), m_exchange(new Exchange(m_comm, &m_values, this)),
+      m_hold(new HoldRepeat(m_exchange, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
@@ -61,9 +63,8 @@ Form1::Form1(QWidget* parent)
             continue;
         if (row.action == ButtonAction::Click) {
             const QByteArray command = row.command;
-            connect(button, &QPushButton::clicked, this, [this, command] {
-                m_exchange->send(command);
-            });
+            connect(button, &QPushButton::clicked, this,
+                    [this, command] { m_exchange->send(command); });
         } else if (auto* hold = qobject_cast<HoldButton*>(button)) {
             const quint8 code = row.repeatCode;
             connect(hold, &HoldButton::held, this, [this, code] { m_hold->press(code); });
@@ -139,11 +140,23 @@ bool Form1::Form_Load()
     return true;
 }
 
-void Form1::Hyouji(const QByteArray& text, quint8 mode) { m_exchange->Hyouji(text, mode); }
+void Form1::Hyouji(const QByteArray& text, quint8 mode)
+{
+    m_exchange->Hyouji(text, mode);
+}
 
-Form2* Form1::comDialog() const { return m_form2; }
-ConsoleWindow* Form1::basicConsole() const { return m_form3; }
-ConsoleWindow* Form1::expandConsole() const { return m_form4; }
+Form2* Form1::comDialog() const
+{
+    return m_form2;
+}
+ConsoleWindow* Form1::basicConsole() const
+{
+    return m_form3;
+}
+ConsoleWindow* Form1::expandConsole() const
+{
+    return m_form4;
+}
 
 void Form1::Command74_Click()
 {
@@ -220,8 +233,8 @@ bool Form1::event(QEvent* event)
 {
     // A release that never comes (another window took the mouse, a modal box
     // came up) must not leave a repeat running.
-    const bool lostMouse = (event->type() == QEvent::WindowDeactivate ||
-                            event->type() == QEvent::WindowBlocked);
+    const bool lostMouse =
+        (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::WindowBlocked);
     if (lostMouse && m_hold->RepeatCode != 0)
         m_hold->Cont_M_up();
     return QWidget::event(event);

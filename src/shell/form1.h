@@ -7,7 +7,8 @@
 #include <QWidget>
 #include <functional>
 
-namespace orva {
+namespace orva
+{
 
 class ConsoleWindow;
 class Exchange;
@@ -17,9 +18,10 @@ class MSComm;
 
 // The control panel's main window: owns the serial control, the exchange and
 // the hold repeat, and the COM PORT dialog.
-class Form1 : public QWidget {
+class Form1 : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     static constexpr int kCollapsedHeight = 5780;
     static constexpr int kExpandedHeight = 7570;
     static constexpr int kFullHeight = 8085;
@@ -61,12 +63,12 @@ public:
     // How the program ends after END; tests replace it.
     static std::function<void()>& endProgram();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void showComDialog(bool modal);
     void showNotice(const QString& text);
     void closeOtherWindows();
