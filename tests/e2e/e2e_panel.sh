@@ -87,7 +87,20 @@ check "a 1 s right-button hold on VOL + repeats (sent $holds times)" test "$hold
 sleep 0.3
 check "nothing repeats after the release" test "$(received 'C09\r')" -eq "$holds"
 
-# END closes the panel and ends the program.
+# Both consoles: their first row goes out on SEND.
+click_at "$main" 83 485
+basic=$(wait_window "Basic  Command")
+check "Basic Command Table opens its console" test -n "$basic"
+click_at "$basic" 404 36
+check "SEND on the first basic row sends C00" wait_received 'C00\r' 2
+click_at "$main" 567 485
+expand=$(wait_window "Expand Read")
+check "Expand Status Read Command opens its console" test -n "$expand"
+click_at "$expand" 484 28
+check "SEND on the first expand row sends CR STATUS" wait_received 'CR STATUS\r' 1
+import -window root "$shots/e2e-consoles.png"
+
+# END closes the panel and ends the program, consoles open or not.
 click_at "$main" 648 332
 for _ in $(seq 50); do kill -0 "$panel_pid" 2>/dev/null || break; sleep 0.1; done
 check "END ends the program" bash -c "! kill -0 $panel_pid 2>/dev/null"
