@@ -50,8 +50,8 @@ PtyPeer::PtyPeer(const ProjectorModel::Options& model, const FaultOptions& fault
     connect(&m_hangUpTimer, &QTimer::timeout, this, &PtyPeer::hangUpOnceRead);
     m_streamTimer.setInterval(StreamTickMs);
     connect(&m_streamTimer, &QTimer::timeout, this, &PtyPeer::streamNoise);
-    if (open())
-        setFaults(faults);
+    open();
+    setFaults(faults);
 }
 
 PtyPeer::~PtyPeer()
@@ -209,6 +209,8 @@ void PtyPeer::dispatch(const QByteArray& line)
     m_commands.append(command);
     ++m_commandsSinceFaults;
     emit commandReceived(command);
+    if (!isOpen())
+        return;
 
     QByteArray reply = m_model.reply(line);
     const bool last = m_faults.hangUpAfter > 0 && m_commandsSinceFaults == m_faults.hangUpAfter;
