@@ -180,6 +180,12 @@ void TstExchange::sendWithPortClosed()
     QVERIFY(!m_exchange->Timer2()->isActive());
     QVERIFY(!m_exchange->Timer4()->isActive());
     QCOMPARE(m_values.CommandText, QByteArray("C01\r"));
+    QCOMPARE(m_exchange->status(), notices.at(0).at(0).toString());
+    // Once a port is open again the first send clears the notice.
+    m_comm->setPortOpen(true);
+    m_exchange->send("C01");
+    QCOMPARE(m_exchange->status(), QString());
+    QCOMPARE(m_exchange->txd(), QStringLiteral(" C 0 1  [CR] "));
 }
 
 void TstExchange::receiveEventOtherThanTwoReadsNothing()

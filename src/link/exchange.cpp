@@ -20,7 +20,7 @@ Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
     connect(&m_timer4, &QTimer::timeout, this, &Exchange::Timer4_Timer);
     connect(m_comm, &MSComm::OnComm, this, &Exchange::MSComm1_OnComm);
     connect(m_comm, &MSComm::portLost, this, [this](const QString& reason) {
-        emit notice(QStringLiteral(" Port lost (%1): press COM").arg(reason));
+        tell(QStringLiteral(" Port lost (%1): press COM").arg(reason));
     });
 }
 
@@ -37,10 +37,15 @@ void Exchange::Hyouji(const QByteArray& text, quint8 mode)
             m_comm->setOutput(text);
         } catch (const SerialError& e) {
             // Nothing of the exchange is touched: no trace, no time-outs.
-            emit notice(m_comm->PortOpen() ? QStringLiteral(" Send failed: ") + e.reason()
-                                           : QStringLiteral(" No port open: press COM"));
+            tell(m_comm->PortOpen() ? QStringLiteral(" Send failed: ") + e.reason()
+                                    : QStringLiteral(" No port open: press COM"));
             return;
         }
+        // A notice about the port is stale once a send goes out again; the
+        // STATUS line is the reply's from here on.
+        if (!m_notice.isEmpty() && m_status == m_notice)
+            setStatus({});
+        m_notice.clear();
         setTxd(traceForm(text));
         // start() restarts a running timer, so a burst of sends keeps the
         // collection open until a time-out after the last one.
@@ -96,6 +101,13 @@ void Exchange::setRxd(const QString& text)
 {
     m_rxd = text;
     emit rxdChanged(text);
+}
+
+void Exchange::tell(const QString& text)
+{
+    m_notice = text;
+    setStatus(text);
+    emit notice(text);
 }
 
 void Exchange::setStatus(const QString& text)

@@ -58,10 +58,13 @@ class Exchange : public QObject
     void rxdChanged(const QString& text);
     void statusChanged(const QString& text);
     // Something the user must know that is not a reply: a send with no port
-    // open, a lost port.
+    // open, a lost port. It is on the STATUS line already.
     void notice(const QString& text);
 
   private:
+    // Shows a notice on the STATUS line and passes it on.
+    void tell(const QString& text);
+
     MSComm* m_comm;
     ProgramValues* m_values;
     QTimer m_timer2;
@@ -69,6 +72,7 @@ class Exchange : public QObject
     QString m_txd;
     QString m_rxd;
     QString m_status;
+    QString m_notice;
 };
 
 } // namespace orva

@@ -280,7 +280,6 @@ void Form1::showComDialog(bool modal)
 
 void Form1::showNotice(const QString& text)
 {
-    m_exchange->setStatus(text);
     // In the collapsed view the STATUS line is out of sight.
     if (outerHeight() < kHighThreshold && isVisible())
         if (QWidget* com = widget(QStringLiteral("Command33")))
