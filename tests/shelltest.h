@@ -21,9 +21,12 @@ struct ShellHarness {
     {
         isolatedConfigHome();
         QDir().mkpath(orva::PortMap::portsFolder());
-        orva::Form2::messageBox() = [this](QWidget*, const QString& prompt, const QString& title,
-                                           const QString&) { messages << title + ": " + prompt; };
-        orva::Form1::endProgram() = [this] { ++ends; };
+    }
+
+    orva::Form1::Hooks hooks()
+    {
+        return {[this] { ++ends; }, [this](QWidget*, const QString& prompt, const QString& title,
+                                           const QString&) { messages << title + ": " + prompt; }};
     }
 
     // A simulated projector reachable as COM<port>.

@@ -52,7 +52,7 @@ void TstComDialog::init()
 {
     ShellHarness::clearStore();
     m_harness->messages.clear();
-    m_form = std::make_unique<Form1>();
+    m_form = std::make_unique<Form1>(m_harness->hooks());
 }
 
 Form2* TstComDialog::openFromCom(qint16 portNo, quint8 baud)

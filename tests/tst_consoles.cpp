@@ -25,7 +25,7 @@ class TstConsoles : public QObject
         ShellHarness::clearStore();
         writeConfig("[StartUP]\nComPort=4\n");
         m_peer = ShellHarness::projectorAt(4);
-        m_form = std::make_unique<Form1>();
+        m_form = std::make_unique<Form1>(m_harness->hooks());
         m_form->start();
         QVERIFY(m_form->MSComm1()->PortOpen());
     }
@@ -58,8 +58,12 @@ class TstConsoles : public QObject
     }
     ConsoleWindow* open(Kind kind)
     {
-        return ConsoleWindow::showConsole(kind == Kind::BasicCommand ? m_form3 : m_form4, kind,
-                                          m_form.get());
+        if (kind == Kind::BasicCommand) {
+            m_form->Command74_Click();
+            return m_form->basicConsole();
+        }
+        m_form->Command77_Click();
+        return m_form->expandConsole();
     }
     static QComboBox* combo(QWidget* w) { return w->findChild<QComboBox*>("Combo1"); }
     static void press(QWidget* w, const char* button)
@@ -70,8 +74,6 @@ class TstConsoles : public QObject
     std::unique_ptr<ShellHarness> m_harness;
     std::unique_ptr<orva::sim::PtyPeer> m_peer;
     std::unique_ptr<Form1> m_form;
-    QPointer<ConsoleWindow> m_form3;
-    QPointer<ConsoleWindow> m_form4;
 };
 
 void TstConsoles::design_data()

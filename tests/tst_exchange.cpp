@@ -86,13 +86,13 @@ void TstExchange::sendGoesOutThenShows()
     m_exchange->send("CR0");
     QCOMPARE(m_values.CommandText, QByteArray("CR0\r"));
     QCOMPARE(m_exchange->txd(), QStringLiteral(" C R 0  [CR] "));
-    QCOMPARE(m_exchange->ReplyPending, quint8(1));
+    QCOMPARE(m_exchange->replyPending(), quint8(1));
     QVERIFY(m_exchange->Timer2()->isActive());
     QVERIFY(m_exchange->Timer4()->isActive());
     QTRY_COMPARE(m_peer->commands(), QList<QByteArray>{"CR0\r"});
     QTRY_COMPARE(m_exchange->rxd(), QStringLiteral(" 0 0  [CR] "));
-    QCOMPARE(m_exchange->ReplyPending, quint8(0));
-    QCOMPARE(m_exchange->ReplyBuffer, QByteArray("00\r"));
+    QCOMPARE(m_exchange->replyPending(), quint8(0));
+    QCOMPARE(m_exchange->replyBuffer(), QByteArray("00\r"));
 }
 
 void TstExchange::splitReply_data()
@@ -142,30 +142,30 @@ void TstExchange::missingReplyIsMarked()
 void TstExchange::lateReplyStartsANewBuffer()
 {
     m_exchange->send("CR0");
-    QTRY_COMPARE(m_exchange->ReplyBuffer, QByteArray("00\r"));
+    QTRY_COMPARE(m_exchange->replyBuffer(), QByteArray("00\r"));
     m_peer->setFaults({.delayMs = 150});
     m_exchange->send("CR1");
     // The collection closes before the reply to the second send arrives.
     m_exchange->Timer2_Timer();
     QCOMPARE(m_exchange->rxd(), QStringLiteral(" X X X X"));
     QTRY_COMPARE(m_exchange->rxd(), QStringLiteral(" 1  [CR] "));
-    QCOMPARE(m_exchange->ReplyBuffer, QByteArray("1\r"));
+    QCOMPARE(m_exchange->replyBuffer(), QByteArray("1\r"));
 }
 
 void TstExchange::twoSendsWithinTimeout()
 {
     m_exchange->send("CR0");
-    QTRY_COMPARE(m_exchange->ReplyBuffer, QByteArray("00\r"));
+    QTRY_COMPARE(m_exchange->replyBuffer(), QByteArray("00\r"));
     m_exchange->send("CR1");
-    QCOMPARE(m_exchange->ReplyPending, quint8(1));
+    QCOMPARE(m_exchange->replyPending(), quint8(1));
     QTRY_COMPARE(m_exchange->rxd(), QStringLiteral(" 0 0  [CR] 1  [CR] "));
-    QCOMPARE(m_exchange->ReplyBuffer, QByteArray("00\r1\r"));
+    QCOMPARE(m_exchange->replyBuffer(), QByteArray("00\r1\r"));
 }
 
 void TstExchange::sendWithPortClosed()
 {
     m_exchange->send("CR0");
-    QTRY_COMPARE(m_exchange->ReplyPending, quint8(0));
+    QTRY_COMPARE(m_exchange->replyPending(), quint8(0));
     m_exchange->Timer2_Timer();
     m_comm->setPortOpen(false);
     const QString txdBefore = m_exchange->txd();
@@ -176,7 +176,7 @@ void TstExchange::sendWithPortClosed()
     QCOMPARE(notices.size(), 1);
     QVERIFY(notices.at(0).at(0).toString().contains("No port open"));
     QCOMPARE(m_exchange->txd(), txdBefore);
-    QCOMPARE(m_exchange->ReplyPending, quint8(0));
+    QCOMPARE(m_exchange->replyPending(), quint8(0));
     QVERIFY(!m_exchange->Timer2()->isActive());
     QVERIFY(!m_exchange->Timer4()->isActive());
     QCOMPARE(m_values.CommandText, QByteArray("C01\r"));
@@ -190,10 +190,9 @@ void TstExchange::sendWithPortClosed()
 
 void TstExchange::receiveEventOtherThanTwoReadsNothing()
 {
-    m_exchange->ReplyBuffer = "7";
     QCOMPARE(m_comm->CommEvent(), qint16(0));
     m_exchange->MSComm1_OnComm();
-    QCOMPARE(m_exchange->ReplyBuffer, QByteArray("7"));
+    QCOMPARE(m_exchange->replyBuffer(), QByteArray());
     QCOMPARE(m_exchange->rxd(), QString());
 }
 
@@ -222,11 +221,11 @@ void TstExchange::replyBufferIsBounded()
             if (n > 0)
                 written += n;
             return written == flood.size() &&
-                   m_exchange->ReplyBuffer.size() == Exchange::kReplyBufferLimit;
+                   m_exchange->replyBuffer().size() == Exchange::kReplyBufferLimit;
         }(),
         10000);
     QTest::qWait(50);
-    QCOMPARE(m_exchange->ReplyBuffer.size(), Exchange::kReplyBufferLimit);
+    QCOMPARE(m_exchange->replyBuffer().size(), Exchange::kReplyBufferLimit);
     QCOMPARE(m_exchange->rxd().size(), 1 + 2 * Exchange::kReplyBufferLimit);
     m_comm->setPortOpen(false);
     ::close(master);

@@ -1,3 +1,5 @@
+#include "look/look.h"
+#include "look/twips.h"
 #include "panel/holdrepeat.h"
 #include "panel/panelbuilder.h"
 #include "panel/widgettable.h"

@@ -1,6 +1,8 @@
 #include "link/catalogue.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "look/look.h"
+#include "look/twips.h"
 #include "panel/holdrepeat.h"
 #include "panel/panelbuilder.h"
 #include "panel/widgettable.h"
@@ -60,7 +62,7 @@ void TstPanel::init()
 {
     m_peer = ShellHarness::projectorAt(6);
     m_peer->setFaults({.noReply = true});
-    m_form = std::make_unique<Form1>();
+    m_form = std::make_unique<Form1>(m_harness->hooks());
     m_form->start();
     QVERIFY(m_form->MSComm1()->PortOpen());
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -141,11 +143,11 @@ void TstPanel::anyMouseButtonHolds()
     QPushButton* vol = button("Command1");
     const int before = m_peer->commands().size();
     QTest::mousePress(vol, Qt::MouseButton(mouseButton));
-    QCOMPARE(m_form->holdRepeat()->RepeatCode, quint8(1));
+    QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(1));
     QVERIFY(m_form->holdRepeat()->Timer1()->isActive());
     QVERIFY(vol->isDown());
     QTest::mouseRelease(vol, Qt::MouseButton(mouseButton));
-    QCOMPARE(m_form->holdRepeat()->RepeatCode, quint8(0));
+    QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(0));
     QVERIFY(!m_form->holdRepeat()->Timer1()->isActive());
     // Released at once, before the first tick: exactly one send.
     QCOMPARE(sentAfter(before), QList<QByteArray>{"C09\r"});
@@ -158,7 +160,7 @@ void TstPanel::keyboardOnHoldButtonSendsNothing()
     const int before = m_peer->commands().size();
     QTest::keyClick(vol, Qt::Key_Space);
     QTest::keyClick(vol, Qt::Key_Return);
-    QCOMPARE(m_form->holdRepeat()->RepeatCode, quint8(0));
+    QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(0));
     QVERIFY(sentAfter(before).isEmpty());
 }
 
@@ -172,12 +174,11 @@ void TstPanel::holdShortensAndReleaseRestores()
     QCOMPARE(ex->Timer4()->interval(), 200);
     QCOMPARE(hold->Timer1()->timerType(), Qt::PreciseTimer);
     QCOMPARE(ex->txd(), QStringLiteral(" C 2 0  [CR] "));
-    ex->ReplyBuffer = "late";
     QTest::mouseRelease(button("Command30"), Qt::LeftButton);
     QCOMPARE(ex->txd(), QString());
     QCOMPARE(ex->rxd(), QString());
-    QVERIFY(ex->ReplyBuffer.isEmpty());
-    QCOMPARE(ex->ReplyPending, quint8(1));
+    QVERIFY(ex->replyBuffer().isEmpty());
+    QCOMPARE(ex->replyPending(), quint8(1));
     QVERIFY(!ex->Timer2()->isActive());
     QCOMPARE(ex->Timer2()->interval(), 500);
     QVERIFY(ex->Timer4()->isActive());
@@ -222,11 +223,11 @@ void TstPanel::losingTheWindowEndsTheRepeat()
     m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     QTest::mousePress(button("Command2"), Qt::LeftButton);
-    QCOMPARE(m_form->holdRepeat()->RepeatCode, quint8(2));
+    QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(2));
     QWidget other;
     other.show();
     other.activateWindow();
-    QTRY_COMPARE(m_form->holdRepeat()->RepeatCode, quint8(0));
+    QTRY_COMPARE(m_form->holdRepeat()->repeatCode(), quint8(0));
     QVERIFY(!m_form->holdRepeat()->Timer1()->isActive());
 }
 

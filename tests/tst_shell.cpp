@@ -82,7 +82,7 @@ void TstShell::startupReadsTheStore()
         QVERIFY(QFile::link("/nonexistent/ttyUSB4", PortMap::linkPath(9)));
     auto peer = linkedPort ? ShellHarness::projectorAt(linkedPort) : nullptr;
 
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QCOMPARE(form.MSComm1()->PortOpen(), opens);
     QCOMPARE(form.comDialog() != nullptr, !opens);
@@ -94,9 +94,9 @@ void TstShell::startupReadsTheStore()
         QVERIFY(qAbs(form.outerHeight() - Form1::kCollapsedHeight) < 15);
         const QRect screen = form.screen()->geometry();
         QVERIFY(qAbs(form.geometry().center().x() - screen.center().x()) < 4);
-        QCOMPARE(form.holdRepeat()->RepeatCode, quint8(0));
-        QCOMPARE(form.exchange()->ReplyPending, quint8(0));
-        QVERIFY(form.exchange()->ReplyBuffer.isEmpty());
+        QCOMPARE(form.holdRepeat()->repeatCode(), quint8(0));
+        QCOMPARE(form.exchange()->replyPending(), quint8(0));
+        QVERIFY(form.exchange()->replyBuffer().isEmpty());
     } else {
         QCOMPARE(form.comDialog()->windowModality(), Qt::ApplicationModal);
         // An invalid number never reached the port.
@@ -107,7 +107,7 @@ void TstShell::startupReadsTheStore()
 
 void TstShell::firstStartShowsDialogThenPanel()
 {
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QPointer<Form2> dialog = form.comDialog();
     QVERIFY(dialog);
@@ -131,7 +131,7 @@ void TstShell::busyPortLeadsToDialog()
     MSComm holder;
     holder.setCommPort(5);
     holder.setPortOpen(true);
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QVERIFY(form.comDialog());
     QVERIFY(!form.MSComm1()->PortOpen());
@@ -159,7 +159,7 @@ void TstShell::ctrlH()
     QFETCH(bool, expands);
     auto peer = ShellHarness::projectorAt(3);
     writeConfig("[StartUP]\nComPort=3\n");
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QWidget* focus = QApplication::focusWidget();
@@ -173,7 +173,7 @@ void TstShell::ctrlH()
 
 void TstShell::viewsCycle()
 {
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.show();
     form.Form_KeyDown(72, 2);
     QCOMPARE(form.outerHeight(), Form1::kFullHeight);
@@ -194,7 +194,7 @@ void TstShell::viewsCycle()
 
 void TstShell::exactly6000Collapses()
 {
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.setOuterHeight(6000);
     QCOMPARE(form.outerHeight(), 6000);
     form.Command34_Click();
@@ -204,7 +204,7 @@ void TstShell::exactly6000Collapses()
 
 void TstShell::bandsFollowTheViews()
 {
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.show();
     const auto inView = [&](const char* name) {
         const QWidget* w = form.widget(QLatin1String(name));
@@ -229,7 +229,7 @@ void TstShell::comButtonTakesCopies()
 {
     auto peer = ShellHarness::projectorAt(4);
     writeConfig("[StartUP]\nComPort=4\nBaudRate=96\n");
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QVERIFY(form.MSComm1()->PortOpen());
     button(form, "Command33")->click();
@@ -254,7 +254,7 @@ void TstShell::endClosesEverything()
 {
     auto peer = ShellHarness::projectorAt(4);
     writeConfig("[StartUP]\nComPort=4\n");
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     form.Command33_Click();
     QPointer<Form2> dialog = form.comDialog();
@@ -278,7 +278,7 @@ void TstShell::closingTheWindowClosesThePort()
 {
     auto peer = ShellHarness::projectorAt(4);
     writeConfig("[StartUP]\nComPort=4\n");
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.start();
     QVERIFY(form.MSComm1()->PortOpen());
     form.close();
@@ -288,7 +288,7 @@ void TstShell::closingTheWindowClosesThePort()
 
 void TstShell::sendWithoutPortTellsTheUser()
 {
-    Form1 form;
+    Form1 form(m_harness->hooks());
     form.show();
     auto* status = form.findChild<QLabel*>("Label25");
     QVERIFY(status);

@@ -1,9 +1,8 @@
 #include "consolewindow.h"
 
 #include "link/catalogue.h"
-#include "panel/panelbuilder.h"
-#include "panel/widgettable.h"
-#include "shell/form1.h"
+#include "look/look.h"
+#include "look/twips.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -45,7 +44,7 @@ const ConsoleDesign& designOf(ConsoleWindow::Kind kind)
 
 QRect pixels(const Twips& t)
 {
-    return QRect(toPixels(t.left), toPixels(t.top), toPixels(t.width), toPixels(t.height));
+    return twipsRect(t.left, t.top, t.width, t.height);
 }
 
 Qt::WindowFlags flagsOf(const ConsoleDesign& d)
@@ -71,8 +70,9 @@ QPushButton* makeButton(const char* name, const char* caption, const Twips& twip
 
 } // namespace
 
-ConsoleWindow::ConsoleWindow(Kind kind, Form1* main)
-    : QWidget(main, flagsOf(designOf(kind))), m_main(main), m_combo1(new QComboBox(this))
+ConsoleWindow::ConsoleWindow(Kind kind, QWidget* owner, Sender sender)
+    : QWidget(owner, flagsOf(designOf(kind))), m_owner(owner), m_send(std::move(sender)),
+      m_combo1(new QComboBox(this))
 {
     const ConsoleDesign& d = designOf(kind);
     installFontSubstitutes();
@@ -104,10 +104,11 @@ ConsoleWindow::ConsoleWindow(Kind kind, Form1* main)
     Form_Load();
 }
 
-ConsoleWindow* ConsoleWindow::showConsole(QPointer<ConsoleWindow>& slot, Kind kind, Form1* main)
+ConsoleWindow* ConsoleWindow::showConsole(QPointer<ConsoleWindow>& slot, Kind kind, QWidget* owner,
+                                          const Sender& send)
 {
     if (!slot)
-        slot = new ConsoleWindow(kind, main);
+        slot = new ConsoleWindow(kind, owner, send);
     slot->show();
     slot->raise();
     slot->activateWindow();
@@ -121,17 +122,17 @@ void ConsoleWindow::Form_Load()
 
 void ConsoleWindow::Command1_Click()
 {
-    ProgramValues& values = m_main->values();
-    values.CommandText = commandOfRow(m_combo1->currentText());
-    m_main->Hyouji(values.CommandText, 1);
+    m_send(commandOfRow(m_combo1->currentText()));
 }
 
 void ConsoleWindow::Command2_Click()
 {
     close();
-    m_main->show();
-    m_main->raise();
-    m_main->activateWindow();
+    if (m_owner) {
+        m_owner->show();
+        m_owner->raise();
+        m_owner->activateWindow();
+    }
 }
 
 } // namespace orva

@@ -2,34 +2,38 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QComboBox;
 
 namespace orva
 {
 
-class Form1;
-
 // A command console: a fixed list of rows, SEND for the chosen row's command
-// and END back to the main window. Form3 and Form4 differ only in design.
+// and END back to the window that owns it. Form3 and Form4 differ only in
+// design.
 class ConsoleWindow : public QWidget
 {
     Q_OBJECT
   public:
     enum class Kind { BasicCommand, ExpandRead };
+    // Hands a composed command (CR included) to the panel to send.
+    using Sender = std::function<void(const QByteArray& commandText)>;
 
-    ConsoleWindow(Kind kind, Form1* main);
+    ConsoleWindow(Kind kind, QWidget* owner, Sender sender);
 
     // Brings the console forward when it still exists; otherwise creates it
     // into slot, with its first row chosen.
-    static ConsoleWindow* showConsole(QPointer<ConsoleWindow>& slot, Kind kind, Form1* main);
+    static ConsoleWindow* showConsole(QPointer<ConsoleWindow>& slot, Kind kind, QWidget* owner,
+                                      const Sender& send);
 
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
 
   private:
-    Form1* m_main;
+    QWidget* m_owner;
+    Sender m_send;
     QComboBox* m_combo1;
 };
 

@@ -79,8 +79,13 @@ void Exchange::Timer2_Timer()
     if (ReplyPending == 1)
         setRxd(QStringLiteral(" X X X X"));
     m_timer2.stop();
-    ReplyBuffer.clear();
+    resetCollection();
     ReplyPending = 0;
+}
+
+void Exchange::resetCollection()
+{
+    ReplyBuffer.clear();
 }
 
 void Exchange::Timer4_Timer()

@@ -50,8 +50,11 @@ class Exchange : public QObject
     QTimer* Timer4() { return &m_timer4; }
     ProgramValues* values() { return m_values; }
 
-    quint8 ReplyPending = 0;
-    QByteArray ReplyBuffer;
+    quint8 replyPending() const { return ReplyPending; }
+    QByteArray replyBuffer() const { return ReplyBuffer; }
+    // Drops what the reply collection holds; a send still waiting for its
+    // reply stays pending.
+    void resetCollection();
 
   signals:
     void txdChanged(const QString& text);
@@ -73,6 +76,8 @@ class Exchange : public QObject
     QString m_rxd;
     QString m_status;
     QString m_notice;
+    quint8 ReplyPending = 0;
+    QByteArray ReplyBuffer;
 };
 
 } // namespace orva

@@ -78,7 +78,7 @@ void HoldRepeat::Cont_M_up()
     m_exchange->setRxd({});
     m_exchange->Timer2()->setInterval(Exchange::kReplyTimeout);
     m_exchange->Timer4()->setInterval(Exchange::kDisplayClear);
-    m_exchange->ReplyBuffer.clear();
+    m_exchange->resetCollection();
 }
 
 } // namespace orva

@@ -41,9 +41,11 @@ class HoldRepeat : public QObject
     void Timer1_Timer();
 
     QTimer* Timer1() { return &m_timer1; }
-    quint8 RepeatCode = 0;
+    // The command being repeated, 0 when no button is held.
+    quint8 repeatCode() const { return RepeatCode; }
 
   private:
+    quint8 RepeatCode = 0;
     Exchange* m_exchange;
     QTimer m_timer1;
 };

@@ -85,8 +85,8 @@ WidgetRow hold(const char* name, const char* container, int l, int t, int w, int
 }
 
 // Arrow buttons carry no text, so they need a name for screen readers.
-WidgetRow hold(const char* name, const char* container, int l, int t, int w, int h, Arrow arrow,
-               const char* accessibleName, int tab, quint8 code)
+WidgetRow hold(const char* name, const char* container, int l, int t, int w, int h,
+               Qt::ArrowType arrow, const char* accessibleName, int tab, quint8 code)
 {
     WidgetRow r = hold(name, container, l, t, w, h, "", "#FFFF80", 9, tab, code);
     r.arrow = arrow;
@@ -193,10 +193,10 @@ QList<WidgetRow> buildTable()
 
         frame("Frame10", 8520, 1920, 1695, 1575),
         label("Label13", "Frame10", 480, 120, 1095, 255, "KEYSTONE", L, 9, 78),
-        hold("Command10", "Frame10", 480, 400, 735, 255, Arrow::Up, "Keystone up", 79, 11),
-        hold("Command11", "Frame10", 80, 780, 735, 255, Arrow::Left, "Keystone left", 80, 13),
-        hold("Command15", "Frame10", 860, 780, 735, 255, Arrow::Right, "Keystone right", 81, 14),
-        hold("Command35", "Frame10", 480, 1140, 735, 255, Arrow::Down, "Keystone down", 82, 12),
+        hold("Command10", "Frame10", 480, 400, 735, 255, Qt::UpArrow, "Keystone up", 79, 11),
+        hold("Command11", "Frame10", 80, 780, 735, 255, Qt::LeftArrow, "Keystone left", 80, 13),
+        hold("Command15", "Frame10", 860, 780, 735, 255, Qt::RightArrow, "Keystone right", 81, 14),
+        hold("Command35", "Frame10", 480, 1140, 735, 255, Qt::DownArrow, "Keystone down", 82, 12),
 
         frame("Frame19", 3240, 2400, 735, 1095),
         label("Label3", "Frame19", 240, 120, 375, 255, "VOL", C, 9, 105),
@@ -244,11 +244,11 @@ QList<WidgetRow> buildTable()
                           "#FFFFFF", "#FF0000")),
         label("Label26", "Frame15", 120, 210, 855, 180, "STATUS", L, 9.75, 70),
 
-        hold("Command5", "", 1200, 2520, 855, 375, Arrow::Up, "Pointer up", 14, 3),
-        hold("Command9", "", 240, 3000, 855, 375, Arrow::Left, "Pointer left", 18, 5),
+        hold("Command5", "", 1200, 2520, 855, 375, Qt::UpArrow, "Pointer up", 14, 3),
+        hold("Command9", "", 240, 3000, 855, 375, Qt::LeftArrow, "Pointer left", 18, 5),
         click("Command6", "", 1200, 3000, 855, 375, "ENTER", "#FFC080", 9, 15, "C3F"),
-        hold("Command8", "", 2160, 3000, 855, 375, Arrow::Right, "Pointer right", 17, 6),
-        hold("Command7", "", 1200, 3480, 855, 375, Arrow::Down, "Pointer down", 16, 4),
+        hold("Command8", "", 2160, 3000, 855, 375, Qt::RightArrow, "Pointer right", 17, 6),
+        hold("Command7", "", 1200, 3480, 855, 375, Qt::DownArrow, "Pointer down", 16, 4),
 
         click("Command4", "", 3240, 3600, 1095, 300, "STAND", kCyan, 9.75, 83, "C11"),
         click("Command36", "", 4350, 3600, 1095, 300, "REAL", kCyan, 9.75, 84, "C12"),

@@ -8,7 +8,6 @@ namespace orva
 {
 
 enum class WidgetKind { Frame, Label, Button, Line };
-enum class Arrow { None, Up, Down, Left, Right };
 enum class Align { Left, Centre, Right };
 // Click sends `command` once; Hold repeats it while a mouse button is down;
 // Shell buttons act on windows and send nothing.
@@ -26,7 +25,7 @@ struct WidgetRow {
     int width = 0;
     int height = 0;
     QString caption;
-    Arrow arrow = Arrow::None;
+    Qt::ArrowType arrow = Qt::NoArrow;
     // "#RRGGBB"; empty for the platform default; "plain" for a standard push
     // button; "inactiveCaptionText" for that platform colour.
     QString colour;
@@ -48,15 +47,5 @@ struct WidgetRow {
 // their contents.
 const QList<WidgetRow>& mainWindowTable();
 const WidgetRow* findRow(const QString& name);
-
-// The window's client area as designed, in twips.
-constexpr int kClientWidth = 10380;
-constexpr int kClientHeight = 7605;
-
-constexpr int kTwipsPerPixel = 15;
-constexpr int toPixels(int twips)
-{
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
 
 } // namespace orva

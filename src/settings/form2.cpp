@@ -2,8 +2,8 @@
 
 #include "link/mscomm.h"
 #include "link/portmap.h"
+#include "look/twips.h"
 #include "numbers.h"
-#include "panel/widgettable.h"
 #include "storedsettings.h"
 
 #include <QGroupBox>
@@ -19,11 +19,6 @@ namespace orva
 namespace
 {
 
-QRect twips(int l, int t, int w, int h)
-{
-    return QRect(toPixels(l), toPixels(t), toPixels(w), toPixels(h));
-}
-
 struct OptionRow {
     const char* name;
     const char* caption;
@@ -33,19 +28,17 @@ struct OptionRow {
 
 } // namespace
 
-Form2::MessageBox& Form2::messageBox()
+void Form2::warningBox(QWidget* parent, const QString& prompt, const QString& title,
+                       const QString& detail)
 {
-    static MessageBox show = [](QWidget* parent, const QString& prompt, const QString& title,
-                                const QString& detail) {
-        QMessageBox box(QMessageBox::Warning, title, prompt, QMessageBox::Ok, parent);
-        box.setInformativeText(detail);
-        box.exec();
-    };
-    return show;
+    QMessageBox box(QMessageBox::Warning, title, prompt, QMessageBox::Ok, parent);
+    box.setInformativeText(detail);
+    box.exec();
 }
 
-Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
-    : QDialog(mainWindow), m_main(mainWindow), m_comm(comm), m_values(values)
+Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBox messageBox)
+    : QDialog(mainWindow), m_main(mainWindow), m_comm(comm), m_values(values),
+      m_messageBox(std::move(messageBox))
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -54,15 +47,15 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
                    Qt::MSWindowsFixedSizeDialogHint);
     if (mainWindow)
         setWindowIcon(mainWindow->windowIcon());
-    setGeometry(twips(6930, 4725, 3105, 4005));
+    setGeometry(twipsRect(6930, 4725, 3105, 4005));
     setFixedSize(toPixels(3105), toPixels(4005));
 
     auto* frame1 = new QGroupBox(QStringLiteral("Baud Rate"), this);
     frame1->setObjectName(QStringLiteral("Frame1"));
-    frame1->setGeometry(twips(360, 240, 2415, 615));
+    frame1->setGeometry(twipsRect(360, 240, 2415, 615));
     auto* frame2 = new QGroupBox(QStringLiteral("Com Port"), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
-    frame2->setGeometry(twips(360, 1200, 1455, 2535));
+    frame2->setGeometry(twipsRect(360, 1200, 1455, 2535));
     QGroupBox* frames[] = {frame1, frame2};
     // The caption sits on the top border, as the layout was drawn for, rather
     // than above a border pushed down into the options.
@@ -72,13 +65,13 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
 
     const OptionRow options[] = {
-        {"Option1", "9600", 0, twips(120, 180, 1575, 375)},
-        {"Option2", "19200", 0, twips(1320, 240, 975, 255)},
-        {"Option3", "COM1", 1, twips(180, 180, 1155, 315)},
-        {"Option4", "COM2", 1, twips(180, 540, 1095, 255)},
-        {"Option5", "COM3", 1, twips(180, 900, 975, 255)},
-        {"Option6", "COM4", 1, twips(180, 1260, 1215, 255)},
-        {"Option7", "COM5", 1, twips(180, 1620, 1335, 255)},
+        {"Option1", "9600", 0, twipsRect(120, 180, 1575, 375)},
+        {"Option2", "19200", 0, twipsRect(1320, 240, 975, 255)},
+        {"Option3", "COM1", 1, twipsRect(180, 180, 1155, 315)},
+        {"Option4", "COM2", 1, twipsRect(180, 540, 1095, 255)},
+        {"Option5", "COM3", 1, twipsRect(180, 900, 975, 255)},
+        {"Option6", "COM4", 1, twipsRect(180, 1260, 1215, 255)},
+        {"Option7", "COM5", 1, twipsRect(180, 1620, 1335, 255)},
     };
     for (int i = 0; i < 7; ++i) {
         auto* option =
@@ -96,20 +89,20 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values)
 
     m_text1 = new QLineEdit(QStringLiteral("0"), frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setGeometry(twips(180, 2040, 375, 270));
+    m_text1->setGeometry(twipsRect(180, 2040, 375, 270));
     connect(m_text1, &QLineEdit::textChanged, this, &Form2::Text1_Change);
     auto* other = new QLabel(QStringLiteral("OTHER"), frame2);
     other->setObjectName(QStringLiteral("Label1"));
-    other->setGeometry(twips(600, 2100, 615, 255));
+    other->setGeometry(twipsRect(600, 2100, 615, 255));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Command1"));
-    ok->setGeometry(twips(2040, 1320, 735, 615));
+    ok->setGeometry(twipsRect(2040, 1320, 735, 615));
     ok->setAutoDefault(false);
     connect(ok, &QPushButton::clicked, this, &Form2::Command1_Click);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Command2"));
-    cancel->setGeometry(twips(2040, 2160, 735, 615));
+    cancel->setGeometry(twipsRect(2040, 2160, 735, 615));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &Form2::Command2_Click);
 
@@ -222,7 +215,7 @@ void Form2::Command2_Click()
 
 void Form2::retry(const QString& detail)
 {
-    messageBox()(isVisible() ? this : m_main, QStringLiteral("Retry Comport"),
+    m_messageBox(isVisible() ? this : m_main, QStringLiteral("Retry Comport"),
                  QStringLiteral("Error"), detail);
 }
 

@@ -23,9 +23,12 @@ class Form2 : public QDialog
     // The retry message: prompt, title and the port's own reason.
     using MessageBox = std::function<void(QWidget* parent, const QString& prompt,
                                           const QString& title, const QString& detail)>;
-    static MessageBox& messageBox();
+    // A modal warning box with one OK button.
+    static void warningBox(QWidget* parent, const QString& prompt, const QString& title,
+                           const QString& detail);
 
-    Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values);
+    Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values,
+          MessageBox messageBox = &Form2::warningBox);
 
     void Form_Load();
     void Text1_Change();
@@ -45,6 +48,7 @@ class Form2 : public QDialog
     QWidget* m_main;
     MSComm* m_comm;
     ProgramValues* m_values;
+    MessageBox m_messageBox;
     QRadioButton* m_options[7] = {};
     QLineEdit* m_text1 = nullptr;
 };

@@ -3,10 +3,11 @@
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "look/look.h"
+#include "look/twips.h"
 #include "panel/holdrepeat.h"
 #include "panel/panelbuilder.h"
 #include "panel/widgettable.h"
-#include "settings/form2.h"
 #include "settings/storedsettings.h"
 
 #include <QApplication>
@@ -24,8 +25,6 @@ namespace orva
 namespace
 {
 
-constexpr int kClientWidthTwips = 10380;
-
 int clientPixels(int outerTwips)
 {
     return toPixels(outerTwips - Form1::kFrameTwips);
@@ -33,15 +32,11 @@ int clientPixels(int outerTwips)
 
 } // namespace
 
-std::function<void()>& Form1::endProgram()
-{
-    static std::function<void()> end = [] { QCoreApplication::quit(); };
-    return end;
-}
+Form1::Form1() : Form1(Hooks{}) {}
 
-Form1::Form1(QWidget* parent)
-    : QWidget(parent), m_comm(new MSComm(this)), m_exchange(new Exchange(m_comm, &m_values, this)),
-      m_hold(new HoldRepeat(m_exchange, this))
+Form1::Form1(Hooks hooks, QWidget* parent)
+    : QWidget(parent), m_hooks(std::move(hooks)), m_comm(new MSComm(this)),
+      m_exchange(new Exchange(m_comm, &m_values, this)), m_hold(new HoldRepeat(m_exchange, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
@@ -91,7 +86,7 @@ Form1::Form1(QWidget* parent)
     bindLabel("Label25", &Exchange::statusChanged);
     connect(m_exchange, &Exchange::notice, this, &Form1::showNotice);
 
-    setFixedSize(toPixels(kClientWidthTwips), clientPixels(kCollapsedHeight));
+    setFixedSize(toPixels(kClientWidth), clientPixels(kCollapsedHeight));
     qApp->installEventFilter(this);
     if (QWidget* first = widget(QStringLiteral("Command17")))
         first->setFocus();
@@ -134,9 +129,7 @@ bool Form1::Form_Load()
         showComDialog(true);
         return false;
     }
-    m_hold->RepeatCode = 0;
-    m_exchange->ReplyPending = 0;
-    m_exchange->ReplyBuffer.clear();
+    m_exchange->resetCollection();
     return true;
 }
 
@@ -160,18 +153,26 @@ ConsoleWindow* Form1::expandConsole() const
 
 void Form1::Command74_Click()
 {
-    ConsoleWindow::showConsole(m_form3, ConsoleWindow::Kind::BasicCommand, this);
+    ConsoleWindow::showConsole(m_form3, ConsoleWindow::Kind::BasicCommand, this,
+                               [this](const QByteArray& text) { sendConsoleCommand(text); });
 }
 
 void Form1::Command77_Click()
 {
-    ConsoleWindow::showConsole(m_form4, ConsoleWindow::Kind::ExpandRead, this);
+    ConsoleWindow::showConsole(m_form4, ConsoleWindow::Kind::ExpandRead, this,
+                               [this](const QByteArray& text) { sendConsoleCommand(text); });
+}
+
+void Form1::sendConsoleCommand(const QByteArray& commandText)
+{
+    m_values.CommandText = commandText;
+    Hyouji(m_values.CommandText, 1);
 }
 
 void Form1::Command16_Click()
 {
     close();
-    endProgram()();
+    m_hooks.endProgram();
 }
 
 void Form1::Command33_Click()
@@ -235,7 +236,7 @@ bool Form1::event(QEvent* event)
     // came up) must not leave a repeat running.
     const bool lostMouse =
         (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::WindowBlocked);
-    if (lostMouse && m_hold->RepeatCode != 0)
+    if (lostMouse && m_hold->repeatCode() != 0)
         m_hold->Cont_M_up();
     return QWidget::event(event);
 }
@@ -268,7 +269,7 @@ void Form1::showComDialog(bool modal)
         m_form2->activateWindow();
         return;
     }
-    m_form2 = new Form2(this, m_comm, &m_values);
+    m_form2 = new Form2(this, m_comm, &m_values, m_hooks.messageBox);
     // After the start-up dialog, the panel comes up however the dialog ended.
     connect(m_form2, &QObject::destroyed, this, [this] {
         if (!isVisible() && !m_closing)

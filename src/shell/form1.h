@@ -1,7 +1,9 @@
 #pragma once
 
 #include "link/program.h"
+#include "settings/form2.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -12,7 +14,6 @@ namespace orva
 
 class ConsoleWindow;
 class Exchange;
-class Form2;
 class HoldRepeat;
 class MSComm;
 
@@ -30,7 +31,14 @@ class Form1 : public QWidget
     static constexpr int kFrameTwips = 480;
     static constexpr int kHighThreshold = 6000;
 
-    explicit Form1(QWidget* parent = nullptr);
+    // What the window asks of the world outside it; tests replace both.
+    struct Hooks {
+        std::function<void()> endProgram = [] { QCoreApplication::quit(); };
+        Form2::MessageBox messageBox = &Form2::warningBox;
+    };
+
+    Form1();
+    explicit Form1(Hooks hooks, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Form_Load, then shows the window unless the COM PORT dialog came up
@@ -60,9 +68,6 @@ class Form1 : public QWidget
     ConsoleWindow* expandConsole() const;
     QWidget* widget(const QString& name) const { return m_widgets.value(name); }
 
-    // How the program ends after END; tests replace it.
-    static std::function<void()>& endProgram();
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -73,7 +78,9 @@ class Form1 : public QWidget
     void showNotice(const QString& text);
     void closeOtherWindows();
     void centreOnScreen();
+    void sendConsoleCommand(const QByteArray& commandText);
 
+    Hooks m_hooks;
     ProgramValues m_values;
     MSComm* m_comm;
     Exchange* m_exchange;
