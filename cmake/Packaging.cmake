@@ -1,21 +1,33 @@
-# Desktop integration, the built-in window icon and the Debian package.
+# Desktop integration, manual pages, documentation and the Debian package.
 # Included at the end of the root CMakeLists.txt, once all targets exist.
 
 set(ORVA_DATA_DIR ${CMAKE_CURRENT_LIST_DIR}/../data)
 set(ORVA_APPSTREAM_ID io.github.orva.control)
+set(ORVA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
 
-# --- Window icon, built in as :/icons/orva-control.png ---------------------
-# orva-ui is a static library: an rcc object inside it would be dropped by the
-# linker, since nothing refers to it. So the resource is an object library
-# whose objects go straight onto the link line of whatever links orva-ui, and
-# no Q_INIT_RESOURCE is needed.
-qt_add_resources(orva_icon_sources ${CMAKE_CURRENT_LIST_DIR}/../src/shell/orva.qrc)
-add_library(orva-icons OBJECT ${orva_icon_sources})
-set_target_properties(orva-icons PROPERTIES AUTOMOC OFF)
-target_link_libraries(orva-icons PRIVATE Qt6::Core)
-target_link_libraries(orva-ui INTERFACE orva-icons $<TARGET_OBJECTS:orva-icons>)
+# --- Compressed manual pages and changelog ----------------------------------
+# -n leaves the name and time out of the header, so the files are reproducible.
+set(orva_gzipped)
+foreach(source man/orva-control.1 man/orva-projector-sim.1 changelog)
+  set(output ${CMAKE_BINARY_DIR}/gz/${source}.gz)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/gz/man
+    COMMAND gzip -9n -c ${ORVA_DATA_DIR}/${source} > ${output}
+    DEPENDS ${ORVA_DATA_DIR}/${source}
+    VERBATIM)
+  list(APPEND orva_gzipped ${output})
+endforeach()
+add_custom_target(orva-gzipped ALL DEPENDS ${orva_gzipped})
 
 # --- Installed files -------------------------------------------------------
+install(FILES ${CMAKE_BINARY_DIR}/gz/man/orva-control.1.gz
+              ${CMAKE_BINARY_DIR}/gz/man/orva-projector-sim.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/gz/changelog.gz ${ORVA_DATA_DIR}/copyright
+        DESTINATION ${ORVA_DOC_DIR})
+install(FILES ${ORVA_DATA_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${PROJECT_NAME})
 install(FILES ${ORVA_DATA_DIR}/orva-control.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVA_DATA_DIR}/icons/orva-control.svg
@@ -29,10 +41,19 @@ install(FILES ${ORVA_DATA_DIR}/orva-control.metainfo.xml
         RENAME ${ORVA_APPSTREAM_ID}.metainfo.xml)
 # The simulator ships too, so the panel can be tried without a projector.
 install(TARGETS orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripping install (cpack) also drops the compiler's note, as dh_strip does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program orva-control orva-projector-sim)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
 
 # --- Debian package: cpack -G DEB ------------------------------------------
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME orva-control)
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "ORVA Control developers")
 set(CPACK_PACKAGE_CONTACT "ORVA Control developers <orva-control@example.org>")
@@ -52,14 +73,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Listed by hand: the xcb platform plugin and the panel's Japanese-capable
-# font are loaded at run time, so no library scan would find them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic")
-# No dpkg-shlibdeps: it would repeat the Qt entries and make the line depend
-# on whether dpkg-dev is on the building machine; libc6 and libstdc++6 are on
-# every Debian system anyway.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+# dpkg-shlibdeps finds the linked libraries (libc6, libstdc++6, Qt); these are
+# loaded at run time, so no library scan would find them: the xcb platform
+# plugin and the panel's Japanese-capable font.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -8,7 +8,7 @@ orva_packages=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
   fonts-ipafont-gothic
   xvfb xdotool x11-utils imagemagick socat
-  desktop-file-utils appstream
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 orva_install_deps() {

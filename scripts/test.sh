@@ -8,11 +8,11 @@ source "$here/scripts/deps.sh"
 orva_install_deps
 jobs=$(nproc)
 
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVA_WERROR=ON >/dev/null
 cmake --build "$here/build" -j"$jobs"
 (cd "$here/build" && ctest --output-on-failure -j"$jobs")
 
-cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON >/dev/null
+cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON -DORVA_WERROR=ON >/dev/null
 cmake --build "$here/build-asan" -j"$jobs"
 (cd "$here/build-asan" &&
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
