@@ -19,9 +19,14 @@ Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
     connect(&m_timer2, &QTimer::timeout, this, &Exchange::Timer2_Timer);
     connect(&m_timer4, &QTimer::timeout, this, &Exchange::Timer4_Timer);
     connect(m_comm, &MSComm::OnComm, this, &Exchange::MSComm1_OnComm);
-    connect(m_comm, &MSComm::portLost, this, [this](const QString& reason) {
-        tell(QStringLiteral(" Port lost (%1): press COM").arg(reason));
-    });
+    const auto lost = [this](const QString& reason) {
+        tell(QStringLiteral(" Port lost (%1): press COM").arg(reason), true);
+    };
+    connect(m_comm, &MSComm::portLost, this, lost);
+    connect(m_comm, &MSComm::reopenFailed, this, lost);
+    connect(m_comm, &MSComm::portBack, this,
+            [this](int portNo) { tell(QStringLiteral(" Port back: COM%1").arg(portNo), false); });
+    connect(m_comm, &MSComm::opened, this, &Exchange::dropNotice);
 }
 
 void Exchange::send(const QByteArray& command)
@@ -36,16 +41,17 @@ void Exchange::Hyouji(const QByteArray& text, quint8 mode)
         try {
             m_comm->setOutput(text);
         } catch (const SerialError& e) {
-            // Nothing of the exchange is touched: no trace, no time-outs.
-            tell(m_comm->PortOpen() ? QStringLiteral(" Send failed: ") + e.reason()
-                                    : QStringLiteral(" No port open: press COM"));
+            // Nothing of the exchange is touched: no trace, no time-outs. A
+            // lost port says more than "no port".
+            if (m_comm->PortOpen())
+                tell(QStringLiteral(" Send failed: ") + e.reason(), false);
+            else
+                tell(m_trouble.isEmpty() ? QStringLiteral(" No port open: press COM") : m_trouble,
+                     true);
             return;
         }
-        // A notice about the port is stale once a send goes out again; the
-        // STATUS line is the reply's from here on.
-        if (!m_notice.isEmpty() && m_status == m_notice)
-            setStatus({});
-        m_notice.clear();
+        // The STATUS line is the reply's from here on.
+        dropNotice();
         setTxd(traceForm(text));
         // start() restarts a running timer, so a burst of sends keeps the
         // collection open until a time-out after the last one.
@@ -92,7 +98,7 @@ void Exchange::Timer4_Timer()
 {
     setTxd({});
     setRxd({});
-    setStatus({});
+    setStatus(m_notice);
     m_timer4.stop();
 }
 
@@ -108,11 +114,27 @@ void Exchange::setRxd(const QString& text)
     emit rxdChanged(text);
 }
 
-void Exchange::tell(const QString& text)
+void Exchange::tell(const QString& text, bool trouble)
 {
     m_notice = text;
     setStatus(text);
     emit notice(text);
+    const QString next = trouble ? text : QString();
+    if (next != m_trouble) {
+        m_trouble = next;
+        emit troubleChanged(m_trouble);
+    }
+}
+
+void Exchange::dropNotice()
+{
+    if (!m_notice.isEmpty() && m_status == m_notice)
+        setStatus({});
+    m_notice.clear();
+    if (!m_trouble.isEmpty()) {
+        m_trouble.clear();
+        emit troubleChanged({});
+    }
 }
 
 void Exchange::setStatus(const QString& text)

@@ -61,12 +61,18 @@ class Exchange : public QObject
     void rxdChanged(const QString& text);
     void statusChanged(const QString& text);
     // Something the user must know that is not a reply: a send with no port
-    // open, a lost port. It is on the STATUS line already.
+    // open, a lost port, a port back. It is on the STATUS line already.
     void notice(const QString& text);
+    // The notice that asks the user to act (press COM), or empty once the
+    // port is open again.
+    void troubleChanged(const QString& text);
 
   private:
-    // Shows a notice on the STATUS line and passes it on.
-    void tell(const QString& text);
+    // Shows a notice on the STATUS line and passes it on. A notice stands on
+    // the STATUS line through the display clearing until a send goes out or
+    // the port is open again.
+    void tell(const QString& text, bool trouble);
+    void dropNotice();
 
     MSComm* m_comm;
     ProgramValues* m_values;
@@ -76,6 +82,7 @@ class Exchange : public QObject
     QString m_rxd;
     QString m_status;
     QString m_notice;
+    QString m_trouble;
     quint8 ReplyPending = 0;
     QByteArray ReplyBuffer;
 };

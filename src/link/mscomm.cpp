@@ -1,12 +1,11 @@
 #include "mscomm.h"
 
-#include "portmap.h"
+#include "portfacts.h"
 
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
-#include <chrono>
-#include <unistd.h>
+#include <poll.h>
 
 namespace orva
 {
@@ -14,94 +13,40 @@ namespace orva
 namespace
 {
 
-using namespace std::chrono_literals;
-
-// A read error that comes back within this time is the line gone, not noise.
-constexpr auto kReadErrorRepeatWindow = 1000ms;
-// Read notifications with nothing to read in a row: a hung-up line that
-// reports no error.
-constexpr int kEmptyReadLimit = 64;
-
-struct LineSettings {
-    qint32 baud = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-};
-
-LineSettings parseSettings(const QString& text)
+// Only no parity, 8 data bits and 1 stop bit are ever asked for; the rate is
+// what varies.
+qint32 parseBaud(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char(','));
-    bool ok = parts.size() == 4;
-    LineSettings s;
-    if (ok)
-        s.baud = parts[0].trimmed().toInt(&ok);
-    ok = ok && s.baud > 0;
-    if (ok) {
-        const QString parity = parts[1].trimmed().toUpper();
-        if (parity == QLatin1String("N"))
-            s.parity = QSerialPort::NoParity;
-        else if (parity == QLatin1String("E"))
-            s.parity = QSerialPort::EvenParity;
-        else if (parity == QLatin1String("O"))
-            s.parity = QSerialPort::OddParity;
-        else if (parity == QLatin1String("M"))
-            s.parity = QSerialPort::MarkParity;
-        else if (parity == QLatin1String("S"))
-            s.parity = QSerialPort::SpaceParity;
-        else
-            ok = false;
-    }
-    if (ok) {
-        const int bits = parts[2].trimmed().toInt(&ok);
-        ok = ok && bits >= 5 && bits <= 8;
-        s.dataBits = static_cast<QSerialPort::DataBits>(bits);
-    }
-    if (ok) {
-        const QString stop = parts[3].trimmed();
-        if (stop == QLatin1String("1"))
-            s.stopBits = QSerialPort::OneStop;
-        else if (stop == QLatin1String("1.5"))
-            s.stopBits = QSerialPort::OneAndHalfStop;
-        else if (stop == QLatin1String("2"))
-            s.stopBits = QSerialPort::TwoStop;
-        else
-            ok = false;
-    }
-    if (!ok)
+    bool ok = parts.size() == 4 && parts[1].trimmed().toUpper() == QLatin1String("N") &&
+              parts[2].trimmed() == QLatin1String("8") && parts[3].trimmed() == QLatin1String("1");
+    const qint32 baud = ok ? parts[0].trimmed().toInt(&ok) : 0;
+    if (!ok || baud <= 0)
         throw SerialError(QStringLiteral("Invalid port settings \"%1\"").arg(text));
-    return s;
+    return baud;
 }
 
-QString hintFor(QSerialPort::SerialPortError error, const QString& path)
+// A tty whose far side has gone reports POLLHUP on its descriptor.
+bool hungUp(const QSerialPort& port)
 {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("%1 does not exist: is the adapter plugged in?").arg(path);
-    case QSerialPort::PermissionError:
-        // Qt reports a busy device and a refused one alike; the file mode
-        // tells them apart.
-        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
-            return QStringLiteral("Permission denied on %1: add your user to the dialout group "
-                                  "(sudo adduser $USER dialout) and log in again.")
-                .arg(path);
-        return QStringLiteral("%1 is busy: another program holds it.").arg(path);
-    default:
-        return {};
-    }
+    pollfd p{int(port.handle()), POLLIN, 0};
+    return p.fd >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
 }
 
 } // namespace
 
-SerialError::SerialError(const QString& reason, const QString& hint)
-    : std::runtime_error(reason.toStdString()), m_reason(reason), m_hint(hint)
+SerialError::SerialError(const QString& reason, const QString& hint,
+                         std::optional<OpenFailure> failure)
+    : std::runtime_error(reason.toStdString()), m_reason(reason), m_hint(hint), m_failure(failure)
 {
 }
 
 MSComm::MSComm(QObject* parent) : QObject(parent)
 {
+    m_clock.start();
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
+    connect(&m_watch, &PortWatch::arrived, this, &MSComm::reopen);
 }
 
 void MSComm::setCommPort(qint16 portNo)
@@ -115,15 +60,11 @@ void MSComm::setCommPort(qint16 portNo)
 
 void MSComm::setSettings(const QString& settings)
 {
-    const LineSettings s = parseSettings(settings);
+    const qint32 baud = parseBaud(settings);
     m_settings = settings;
     // A change while open takes effect at once, as the classic control did.
-    if (m_port.isOpen()) {
-        m_port.setBaudRate(s.baud);
-        m_port.setParity(s.parity);
-        m_port.setDataBits(s.dataBits);
-        m_port.setStopBits(s.stopBits);
-    }
+    if (m_port.isOpen())
+        m_port.setBaudRate(baud);
 }
 
 QString MSComm::devicePath() const
@@ -131,8 +72,14 @@ QString MSComm::devicePath() const
     return PortMap::devicePath(m_commPort);
 }
 
+void MSComm::stopReopening()
+{
+    m_watch.stop();
+}
+
 void MSComm::setPortOpen(bool open)
 {
+    stopReopening();
     if (!open) {
         m_losing = false;
         if (m_port.isOpen())
@@ -141,32 +88,61 @@ void MSComm::setPortOpen(bool open)
     }
     if (m_port.isOpen())
         throw SerialError(QStringLiteral("The port is already open"));
-    const LineSettings s = parseSettings(m_settings);
-    const QString path = devicePath();
-    m_port.setPortName(path);
-    m_port.setBaudRate(s.baud);
-    m_port.setParity(s.parity);
-    m_port.setDataBits(s.dataBits);
-    m_port.setStopBits(s.stopBits);
+    this->open(PortMap::route(m_commPort));
+    emit opened();
+}
+
+void MSComm::open(const PortRoute& route)
+{
+    const qint32 baud = parseBaud(m_settings);
+    m_route = route;
+    // The real device, so the lock file is the one every other serial program
+    // looks for.
+    const QString device = route.device.isEmpty() ? route.through : route.device;
+    m_device = device;
+    m_port.setPortName(device);
+    m_port.setBaudRate(baud);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
     m_losing = false;
-    m_readErrors = 0;
-    m_emptyReads = 0;
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        const int systemError = errno;
-        QSerialPort::SerialPortError error = m_port.error();
-        QString reason = m_port.errorString();
-        m_port.clearError();
-        // Qt reports some failures (a missing device among them) without a
-        // reason of their own.
-        if (!QFileInfo::exists(path)) {
-            error = QSerialPort::DeviceNotFoundError;
-            reason = qt_error_string(ENOENT);
-        } else if (error == QSerialPort::NoError || error == QSerialPort::UnknownError) {
-            reason = qt_error_string(systemError);
-        }
-        throw SerialError(QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(path, reason),
-                          hintFor(error, path));
+    m_detector.reset();
+    if (m_port.open(QIODevice::ReadWrite))
+        return;
+    const int systemError = errno;
+    const QSerialPort::SerialPortError error = m_port.error();
+    QString reason = m_port.errorString();
+    m_port.clearError();
+    const QString where = route.describe();
+    // Qt reports some failures (a missing device among them) without a
+    // reason of their own.
+    if (route.device.isEmpty() || !QFileInfo::exists(device)) {
+        throw SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
+                          openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing);
     }
+    if (error == QSerialPort::NoError || error == QSerialPort::UnknownError)
+        reason = qt_error_string(systemError);
+    if (error != QSerialPort::PermissionError)
+        throw SerialError(QStringLiteral("%1: %2").arg(where, reason));
+    const OpenFailure failure = classifyDenied(device);
+    throw SerialError(QStringLiteral("%1: %2").arg(where, reason),
+                      openHint(failure, where, probeDevice(device)), failure);
+}
+
+void MSComm::reopen()
+{
+    if (m_port.isOpen())
+        return;
+    try {
+        open(PortMap::routeThrough(m_commPort, m_watch.path()));
+    } catch (const SerialError& e) {
+        // A busy device frees itself without the path changing.
+        m_watch.offerEveryLook(e.failure() == OpenFailure::Busy);
+        emit reopenFailed(e.hint().isEmpty() ? e.reason() : e.hint());
+        return;
+    }
+    m_watch.stop();
+    emit portBack(m_commPort);
 }
 
 void MSComm::setOutput(const QByteArray& text)
@@ -191,40 +167,33 @@ void MSComm::onReadyRead()
     if (m_losing)
         return;
     if (m_port.bytesAvailable() == 0) {
-        if (++m_emptyReads >= kEmptyReadLimit)
-            losePort(QStringLiteral("the line stopped answering"));
+        if (const auto lost = m_detector.emptyRead())
+            losePort(*lost);
         return;
     }
-    m_emptyReads = 0;
+    m_detector.data();
     m_commEvent = comEvReceive;
     emit OnComm();
 }
 
 void MSComm::onError(QSerialPort::SerialPortError error)
 {
-    // Failures of open() itself are reported by setPortOpen.
+    // Failures of open() itself are reported by open().
     if (error == QSerialPort::NoError || m_losing || !m_port.isOpen())
         return;
-    const QString reason = m_port.errorString();
-    if (error == QSerialPort::ResourceError) {
-        losePort(reason);
+    if (const auto lost = m_detector.error(error, m_clock.elapsed())) {
+        losePort(*lost);
         return;
     }
-    if (error == QSerialPort::ReadError) {
-        if (m_readErrors > 0 &&
-            std::chrono::milliseconds(m_readErrorClock.elapsed()) < kReadErrorRepeatWindow) {
-            losePort(reason);
-            return;
-        }
-        m_readErrors = 1;
-        m_readErrorClock.start();
+    if (error == QSerialPort::ReadError)
         m_port.clearError();
-    }
 }
 
-void MSComm::losePort(const QString& reason)
+void MSComm::losePort(LossPath path)
 {
     m_losing = true;
+    const QString reason =
+        lossReason(path, !QFileInfo::exists(m_device), hungUp(m_port), m_port.errorString());
     // Closing from inside the port's own notification is not safe; the flag
     // keeps the storm of further errors from doing anything meanwhile.
     QMetaObject::invokeMethod(
@@ -235,6 +204,7 @@ void MSComm::losePort(const QString& reason)
             m_port.clearError();
             m_port.close();
             m_losing = false;
+            m_watch.watch(m_route.through);
             emit portLost(reason);
         },
         Qt::QueuedConnection);

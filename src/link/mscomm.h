@@ -1,10 +1,16 @@
 #pragma once
 
+#include "lineloss.h"
+#include "portfacts.h"
+#include "portmap.h"
+#include "portwatch.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 
 namespace orva
@@ -15,19 +21,26 @@ namespace orva
 class SerialError : public std::runtime_error
 {
   public:
-    SerialError(const QString& reason, const QString& hint = {});
+    SerialError(const QString& reason, const QString& hint = {},
+                std::optional<OpenFailure> failure = std::nullopt);
     QString reason() const { return m_reason; }
     QString hint() const { return m_hint; }
+    std::optional<OpenFailure> failure() const { return m_failure; }
 
   private:
     QString m_reason;
     QString m_hint;
+    std::optional<OpenFailure> m_failure;
 };
 
 // The serial control the panel talks through: the port number and settings
 // text of the classic communications control over a QSerialPort. Every
 // arrival of bytes raises OnComm with CommEvent 2; Input returns all that
 // arrived and was not read yet.
+//
+// A lost line closes the port; the control then watches the path it opened
+// through and reopens it with the same settings when a device is back there,
+// until it is told otherwise (an explicit open or close, stopReopening()).
 class MSComm : public QObject
 {
     Q_OBJECT
@@ -51,26 +64,42 @@ class MSComm : public QObject
 
     // The device that the last open used (or would use).
     QString devicePath() const;
+    // The route of the open port, or of the last one.
+    PortRoute route() const { return m_route; }
+
+    bool isReopening() const { return m_watch.isWatching(); }
+    void stopReopening();
+    PortWatch* watch() { return &m_watch; }
 
   signals:
     void OnComm();
+    // setPortOpen(true) opened the port.
+    void opened();
     // The line went away under an open port (adapter pulled, far side hung
-    // up); the port has been closed.
+    // up); the port has been closed and is being watched for.
     void portLost(const QString& reason);
+    // The watched port came back and is open again.
+    void portBack(int portNo);
+    // The watched path leads to a device again, but it would not open.
+    void reopenFailed(const QString& reason);
 
   private:
+    void open(const PortRoute& route);
+    void reopen();
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
-    void losePort(const QString& reason);
+    void losePort(LossPath path);
 
     QSerialPort m_port;
     qint16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint16 m_commEvent = 0;
     bool m_losing = false;
-    int m_readErrors = 0;
-    int m_emptyReads = 0;
-    QElapsedTimer m_readErrorClock;
+    LossDetector m_detector;
+    QElapsedTimer m_clock;
+    PortRoute m_route;
+    QString m_device;
+    PortWatch m_watch;
 };
 
 } // namespace orva

@@ -6,6 +6,24 @@
 namespace orva
 {
 
+namespace
+{
+
+bool isLink(const QString& path)
+{
+    return QFileInfo(path).isSymLink();
+}
+
+} // namespace
+
+QString PortRoute::describe() const
+{
+    const QString end = device.isEmpty() ? QFileInfo(through).symLinkTarget() : device;
+    if (link.isEmpty() || end.isEmpty() || end == through)
+        return QStringLiteral("COM%1 (%2)").arg(portNo).arg(through);
+    return QStringLiteral("COM%1 (%2 \u2192 %3)").arg(portNo).arg(link, end);
+}
+
 QString PortMap::portsFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -32,21 +50,34 @@ QString PortMap::devicePath(int portNo)
 {
     const QString link = linkPath(portNo);
     // A dangling link still names the user's intent; opening it reports why.
-    if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
+    if (isLink(link) || QFileInfo::exists(link))
         return link;
     return defaultDevice(portNo);
 }
 
+PortRoute PortMap::route(int portNo)
+{
+    return routeThrough(portNo, devicePath(portNo));
+}
+
+PortRoute PortMap::routeThrough(int portNo, const QString& through)
+{
+    PortRoute r;
+    r.portNo = portNo;
+    r.through = through;
+    if (through == linkPath(portNo) || isLink(through))
+        r.link = through;
+    r.device = QFileInfo(through).canonicalFilePath();
+    return r;
+}
+
 QString PortMap::describe(int portNo)
 {
-    const QString path = devicePath(portNo);
-    if (path.isEmpty())
+    const PortRoute r = route(portNo);
+    if (r.through.isEmpty())
         return QStringLiteral("COM%1: no device").arg(portNo);
-    const QFileInfo info(path);
-    QString text = QStringLiteral("COM%1 \u2192 %2").arg(portNo).arg(path);
-    if (info.isSymLink())
-        text += QStringLiteral(" \u2192 ") + info.symLinkTarget();
-    if (!info.exists())
+    QString text = r.describe();
+    if (r.device.isEmpty())
         text += QStringLiteral(" (not present)");
     return text;
 }

@@ -2,7 +2,10 @@
 
 #include "numbers.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <memory>
@@ -22,10 +25,44 @@ std::unique_ptr<QSettings> openStore()
                                        kApplication);
 }
 
+// Why a store file that QSettings could not write was not written.
+QString whyNotWritten(const QString& path)
+{
+    const QFileInfo file(path);
+    QFileInfo folder(file.absolutePath());
+    while (!folder.exists() && folder.absoluteFilePath() != QDir::rootPath())
+        folder.setFile(folder.absolutePath());
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("%1 is not a regular file").arg(path);
+    if (!folder.isDir())
+        return QStringLiteral("%1 is not a folder").arg(folder.absoluteFilePath());
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("%1 is read-only").arg(path);
+    if (!folder.isWritable())
+        return QStringLiteral("the folder %1 cannot be written").arg(folder.absoluteFilePath());
+    return QStringLiteral("%1 could not be written").arg(path);
+}
+
 } // namespace
+
+QString SettingsStore::unusable()
+{
+    // Every file QSettings reads for this organization and application.
+    for (const QString& dir :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        for (const QString& name :
+             {QStringLiteral("/ORVA/ORVA.conf"), QStringLiteral("/ORVA.conf")}) {
+            const QFileInfo file(dir + name);
+            if (file.exists() && !file.isFile())
+                return QStringLiteral("%1 is not a regular file").arg(file.filePath());
+        }
+    return {};
+}
 
 QString SettingsStore::get(const QString& section, const QString& key, const QString& defaultText)
 {
+    if (!unusable().isEmpty())
+        return defaultText;
     const auto store = openStore();
     store->beginGroup(section);
     const QVariant value = store->value(key);
@@ -38,18 +75,24 @@ QString SettingsStore::get(const QString& section, const QString& key, const QSt
     return value.toString();
 }
 
-void SettingsStore::save(const QString& section, const QString& key, const QString& text)
+QString SettingsStore::save(const QString& section, const QString& key, const QString& text)
 {
+    if (const QString why = unusable(); !why.isEmpty())
+        return why;
     const auto store = openStore();
     store->beginGroup(section);
     store->setValue(key, text);
     store->endGroup();
     store->sync();
+    if (store->status() == QSettings::NoError)
+        return {};
+    return whyNotWritten(store->fileName());
 }
 
 QString SettingsStore::filePath()
 {
-    return openStore()->fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ORVA/ORVA.conf");
 }
 
 qint16 storedPortNo()
@@ -66,10 +109,13 @@ quint8 storedBaudCode()
     return code == 96 ? 96 : 192;
 }
 
-void storeChoice(qint16 portNo, quint8 baudCode)
+QString storeChoice(qint16 portNo, quint8 baudCode)
 {
-    SettingsStore::save(kSection, QStringLiteral("ComPort"), QString::number(portNo));
-    SettingsStore::save(kSection, QStringLiteral("BaudRate"), QString::number(baudCode));
+    const QString why =
+        SettingsStore::save(kSection, QStringLiteral("ComPort"), QString::number(portNo));
+    if (!why.isEmpty())
+        return why;
+    return SettingsStore::save(kSection, QStringLiteral("BaudRate"), QString::number(baudCode));
 }
 
 } // namespace orva

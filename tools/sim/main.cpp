@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -153,7 +154,14 @@ int main(int argc, char* argv[])
         return 1;
     }
     const QString linkPath = parser.isSet(com) ? comPortLink(comNumber) : parser.value(link);
-    if (!linkPath.isEmpty() && !peer.linkAs(linkPath)) {
+    // COM N stays a link to the simulator's place after it ends, so the panel
+    // reports it gone instead of opening the default device for that number.
+    const bool linked =
+        parser.isSet(com)
+            ? peer.linkThrough(linkPath, QFileInfo(linkPath).absolutePath() +
+                                             QStringLiteral("/.COM%1.sim").arg(comNumber))
+            : linkPath.isEmpty() || peer.linkAs(linkPath);
+    if (!linked) {
         say(stderr, "orva-projector-sim: " + peer.errorString().toUtf8());
         return 1;
     }

@@ -1,5 +1,6 @@
 #include "ptypeer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -134,6 +135,26 @@ bool PtyPeer::linkAs(const QString& path)
         return false;
     }
     m_linkPath = path;
+    return true;
+}
+
+bool PtyPeer::linkThrough(const QString& lasting, const QString& live)
+{
+    if (!linkAs(live))
+        return false;
+    const QFileInfo info(lasting);
+    if (info.symLinkTarget() == QFileInfo(live).absoluteFilePath())
+        return true;
+    if ((info.isSymLink() && !QFile::remove(lasting)) || info.exists()) {
+        m_error = QStringLiteral("cannot replace %1").arg(lasting);
+        return false;
+    }
+    const QString target = QDir(info.absolutePath()).relativeFilePath(live);
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(lasting).constData()) !=
+        0) {
+        m_error = QStringLiteral("cannot link %1: %2").arg(lasting, qt_error_string(errno));
+        return false;
+    }
     return true;
 }
 

@@ -52,6 +52,10 @@ class PtyPeer : public QObject
     // Replaces an older symbolic link at path, never any other file.
     bool linkAs(const QString& path);
     QString linkPath() const { return m_linkPath; }
+    // Links the pty as live and points lasting at live. The end removes live
+    // only, so lasting dangles: a port set up through it fails plainly rather
+    // than leading to another device, and comes back when live does.
+    bool linkThrough(const QString& lasting, const QString& live);
 
     ProjectorModel& model() { return m_model; }
     FaultOptions faults() const { return m_faults; }
@@ -67,7 +71,8 @@ class PtyPeer : public QObject
     }
 
   public slots:
-    // Closes both ends like a pulled USB adapter and removes the link.
+    // Closes both ends like a pulled USB adapter and removes the link to the
+    // pty.
     void hangUp();
 
   signals:

@@ -1,0 +1,56 @@
+#include "portwatch.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace orva
+{
+
+PortWatch::PortWatch(QObject* parent) : QObject(parent)
+{
+    m_timer.setInterval(kPeriod);
+    connect(&m_timer, &QTimer::timeout, this, &PortWatch::look);
+}
+
+void PortWatch::watch(const QString& path)
+{
+    m_path = path;
+    m_seen = identity();
+    m_everyLook = false;
+    m_timer.start();
+}
+
+void PortWatch::stop()
+{
+    m_timer.stop();
+    m_everyLook = false;
+}
+
+void PortWatch::look()
+{
+    if (!isWatching())
+        return;
+    const std::optional<Identity> now = identity();
+    const bool changed = now != m_seen;
+    m_seen = now;
+    if (now && (changed || m_everyLook))
+        emit arrived();
+}
+
+std::optional<PortWatch::Identity> PortWatch::identity() const
+{
+    struct stat st {
+    };
+    if (m_path.isEmpty() || ::stat(QFile::encodeName(m_path).constData(), &st) != 0)
+        return std::nullopt;
+    return Identity{quint64(st.st_dev),
+                    quint64(st.st_ino),
+                    quint64(st.st_rdev),
+                    quint32(st.st_mode),
+                    quint32(st.st_uid),
+                    quint32(st.st_gid),
+                    qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+} // namespace orva
