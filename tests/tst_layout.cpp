@@ -247,13 +247,13 @@ class TstLayout : public QObject
         QTest::addColumn<QString>("accessibleName");
         QTest::addColumn<QPoint>("apex");
         QTest::newRow("keystone up") << "Command10"
-                                     << "Keystone up" << QPoint(0, -1);
+                                     << "KEYSTONE up" << QPoint(0, -1);
         QTest::newRow("keystone down") << "Command35"
-                                       << "Keystone down" << QPoint(0, 1);
+                                       << "KEYSTONE down" << QPoint(0, 1);
         QTest::newRow("keystone left") << "Command11"
-                                       << "Keystone left" << QPoint(-1, 0);
+                                       << "KEYSTONE left" << QPoint(-1, 0);
         QTest::newRow("keystone right") << "Command15"
-                                        << "Keystone right" << QPoint(1, 0);
+                                        << "KEYSTONE right" << QPoint(1, 0);
         QTest::newRow("pointer up") << "Command5"
                                     << "Pointer up" << QPoint(0, -1);
         QTest::newRow("pointer down") << "Command7"

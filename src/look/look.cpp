@@ -1,10 +1,11 @@
 #include "look.h"
 
+#include <cmath>
+
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <qdrawutil.h>
 
 namespace orva
@@ -18,7 +19,57 @@ QString captionFace()
     return QStringLiteral("ＭＳ Ｐゴシック");
 }
 
+double relativeLuminance(const QColor& c)
+{
+    const auto channel = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// QAccessibleButton would offer a Press action, which a hold button cannot
+// honour: it repeats only under a mouse button.
+class HoldButtonAccessible : public QAccessibleWidget
+{
+  public:
+    explicit HoldButtonAccessible(HoldButton* button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const QString own = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && own.isEmpty())
+            return static_cast<HoldButton*>(widget())->text();
+        return own;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.pressed = static_cast<HoldButton*>(widget())->isDown();
+        return s;
+    }
+};
+
+QAccessibleInterface* holdButtonAccessible(const QString&, QObject* object)
+{
+    // Asked for every class of every object; only hold buttons get this one.
+    if (auto* button = qobject_cast<HoldButton*>(object))
+        return new HoldButtonAccessible(button);
+    return nullptr;
+}
+
 } // namespace
+
+QColor focusCueColour(const QColor& face)
+{
+    const double l = relativeLuminance(face);
+    const double againstBlack = (l + 0.05) / 0.05;
+    const double againstWhite = 1.05 / (l + 0.05);
+    return againstBlack >= againstWhite ? QColor(Qt::black) : QColor(Qt::white);
+}
 
 void FaceButton::setFace(const QColor& face)
 {
@@ -50,13 +101,26 @@ void FaceButton::paintEvent(QPaintEvent*)
         p.drawText(inner, Qt::AlignCenter, text());
     }
 
+    // Shown whenever the button has the focus, from the start, not only
+    // after a Tab: the style's own ring is too faint on these faces.
     if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(3, 3, -3, -3);
-        focus.backgroundColor = face();
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        QPen dots(focusCueColour(bevel.color(QPalette::Button)), 1);
+        dots.setDashPattern({1, 1});
+        p.setPen(dots);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(inner.adjusted(1, 1, -2, -2));
     }
+}
+
+HoldButton::HoldButton(const QString& text, QWidget* parent) : FaceButton(text, parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(holdButtonAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    setAccessibleDescription(
+        tr("Repeats while a mouse button is held down on it; the keyboard does not press it."));
 }
 
 void HoldButton::mousePressEvent(QMouseEvent* event)

@@ -27,14 +27,19 @@ class FaceButton : public QPushButton
     QColor m_face;
 };
 
+// The colour of the dotted focus rectangle on a face: black or white,
+// whichever stands out more.
+QColor focusCueColour(const QColor& face);
+
 // A press-and-hold button: reports the press and release of every mouse
 // button (QPushButton alone reacts to the left one only) and ignores the
-// keyboard, which must not start a repeat.
+// keyboard, which must not start a repeat. Screen readers are told so, and
+// are offered no press action.
 class HoldButton : public FaceButton
 {
     Q_OBJECT
   public:
-    using FaceButton::FaceButton;
+    explicit HoldButton(const QString& text, QWidget* parent = nullptr);
 
   signals:
     void held();

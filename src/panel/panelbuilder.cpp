@@ -92,8 +92,10 @@ QWidget* makeButton(const WidgetRow& r, QWidget* parent)
         b->setIcon(arrowPicture(r.arrow));
         b->setIconSize(QSize(17, 9));
     }
-    if (!r.accessibleName.isEmpty())
-        b->setAccessibleName(r.accessibleName);
+    // A button whose name is its caption keeps none of its own, so the name
+    // follows a caption that changes (CLOSE/OPEN).
+    if (const QString name = spokenName(r); name != r.caption)
+        b->setAccessibleName(name);
     b->setAutoDefault(false);
     return b;
 }
@@ -105,6 +107,7 @@ QWidget* makeWidget(const WidgetRow& r, QWidget* parent)
         auto* f = new QFrame(parent);
         f->setFrameStyle(QFrame::Box | QFrame::Sunken);
         fillBackground(f, r.colour, {});
+        f->setAccessibleName(spokenName(r));
         return f;
     }
     case WidgetKind::Label:
@@ -141,6 +144,12 @@ QHash<QString, QWidget*> buildMainWindow(QWidget* form)
             buttons.append(&r);
         widgets.insert(r.name, w);
     }
+
+    // A caption label names the line beside it for screen readers, which
+    // then read "RxD" with the line's text.
+    for (const WidgetRow& r : mainWindowTable())
+        if (auto* l = qobject_cast<QLabel*>(widgets.value(r.name)); l && !r.buddy.isEmpty())
+            l->setBuddy(widgets.value(r.buddy));
 
     std::stable_sort(buttons.begin(), buttons.end(),
                      [](const WidgetRow* a, const WidgetRow* b) { return a->tab < b->tab; });

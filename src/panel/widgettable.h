@@ -38,7 +38,12 @@ struct WidgetRow {
     QByteArray command; // without the carriage return
     quint8 repeatCode = 0;
     bool hidden = false;
+    // What a picture button's picture says, spoken in place of a caption.
     QString accessibleName;
+    // A label that titles its frame, or one that captions the widget named
+    // in buddy.
+    bool title = false;
+    QString buddy;
 
     friend bool operator==(const WidgetRow&, const WidgetRow&) = default;
 };
@@ -47,5 +52,14 @@ struct WidgetRow {
 // their contents.
 const QList<WidgetRow>& mainWindowTable();
 const WidgetRow* findRow(const QString& name);
+
+// A frame's title as a screen reader should speak it: its title labels'
+// captions in one line, brackets read as word breaks. A frame without a
+// title is named by its row captions.
+QString groupTitle(const QString& frame);
+// The name a frame or button is spoken by: a button's caption (or its
+// picture's words) after its group's title, so that the six "OFF" buttons
+// are told apart. Free-standing buttons keep their caption.
+QString spokenName(const WidgetRow& row);
 
 } // namespace orva

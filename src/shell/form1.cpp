@@ -256,9 +256,27 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
                               (mods & Qt::ControlModifier ? 2 : 0) |
                               (mods & Qt::AltModifier ? 4 : 0);
             Form_KeyDown(key->key(), shift);
+            if (pressWithEnter(first, key))
+                return true;
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::pressWithEnter(QWidget* focused, const QKeyEvent* key)
+{
+    // Enter presses the focused command button, as Space does; a hold
+    // button repeats only under the mouse, so the keyboard leaves it alone.
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    auto* button = qobject_cast<QPushButton*>(focused);
+    if (!button || qobject_cast<HoldButton*>(button) || !button->isEnabled())
+        return false;
+    if (!key->isAutoRepeat())
+        button->animateClick();
+    return true;
 }
 
 void Form1::showComDialog(bool modal)

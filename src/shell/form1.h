@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <functional>
 
+class QKeyEvent;
+
 namespace orva
 {
 
@@ -74,6 +76,7 @@ class Form1 : public QWidget
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    bool pressWithEnter(QWidget* focused, const QKeyEvent* key);
     void showComDialog(bool modal);
     void showNotice(const QString& text);
     void closeOtherWindows();
