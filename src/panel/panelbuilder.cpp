@@ -3,6 +3,7 @@
 #include "look/look.h"
 #include "look/twips.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -44,6 +45,16 @@ class LineLayer : public QWidget
                            toPixels(r.height));
     }
 };
+
+// A bare frame with a name is a group of buttons under a title; Qt would
+// report it as a window frame.
+QAccessibleInterface* groupFrameAccessible(const QString& classname, QObject* object)
+{
+    auto* frame = qobject_cast<QFrame*>(object);
+    if (classname != QLatin1String("QFrame") || !frame || frame->accessibleName().isEmpty())
+        return nullptr;
+    return new QAccessibleWidget(frame, QAccessible::Grouping);
+}
 
 void fillBackground(QWidget* w, const QString& colour, const QString& textColour)
 {
@@ -125,6 +136,11 @@ QWidget* makeWidget(const WidgetRow& r, QWidget* parent)
 QHash<QString, QWidget*> buildMainWindow(QWidget* form)
 {
     installFontSubstitutes();
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(groupFrameAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     (new LineLayer(form))->lower();
 
     QHash<QString, QWidget*> widgets;
