@@ -1,5 +1,7 @@
 #include "statusdecoder.h"
 
+#include <QStringBuilder>
+
 #include <algorithm>
 #include <span>
 
@@ -75,11 +77,11 @@ QStringView head(QStringView text, qsizetype n)
 
 // Everything up to the first blank of " [CR] " is shown, with leading zeros
 // blanked so the hours read like a right-aligned counter.
-QString lampTime(const QString& rxd, const QString& current)
+QString lampTime(QStringView rxd, qsizetype rxdLength, const QString& current)
 {
     QString out = current;
     bool leading = true;
-    for (const QChar c : head(rxd, std::max<qsizetype>(rxd.size() - 5, 0))) {
+    for (const QChar c : head(rxd, std::max<qsizetype>(rxdLength - 5, 0))) {
         if (c != QLatin1Char(' ') && c != QLatin1Char('0'))
             leading = false;
         out += leading && c == QLatin1Char('0') ? QLatin1Char(' ') : c;
@@ -89,16 +91,17 @@ QString lampTime(const QString& rxd, const QString& current)
 
 // Three five-character fields; the separators after the first two are
 // skipped.
-QString temperatures(const QString& rxd)
+QString temperatures(QStringView rxd)
 {
     const QLatin1String unit(" deg C ");
-    return rxd.left(10) + unit + rxd.mid(13, 9) + unit + rxd.mid(25, 9) + unit;
+    return rxd.left(10) % unit % rxd.mid(13, 9) % unit % rxd.mid(25, 9) % unit;
 }
 
 } // namespace
 
-std::optional<QString> decodeStatus(const QByteArray& commandText, const QString& rxdText,
-                                    int receivedLength, const QString& currentStatus)
+std::optional<QString> decodeStatus(const QByteArray& commandText, QStringView rxdText,
+                                    qsizetype rxdLength, int receivedLength,
+                                    const QString& currentStatus)
 {
     if (commandText == "CR0\r")
         return match(head(rxdText, 4), powerPatterns);
@@ -111,7 +114,7 @@ std::optional<QString> decodeStatus(const QByteArray& commandText, const QString
     if (commandText == "CR3\r") {
         if (receivedLength != lampTimeLength)
             return std::nullopt;
-        return lampTime(rxdText, currentStatus);
+        return lampTime(rxdText, rxdLength, currentStatus);
     }
     if (commandText == "CR6\r") {
         if (receivedLength != temperatureLength)
@@ -122,10 +125,12 @@ std::optional<QString> decodeStatus(const QByteArray& commandText, const QString
         return match(head(rxdText, 12), lampStatusPatterns);
     // Dropping the last seven characters removes " [CR] " and the blank
     // before it, so the pattern must reach right up to the carriage return.
+    // Every pattern is shorter than kStatusHead: a text cut to it and longer
+    // than a pattern cannot match.
     if (commandText == "CR LAMPMODE\r") {
-        if (rxdText.size() < 7)
+        if (rxdLength < 7 || rxdLength - 7 > rxdText.size())
             return std::nullopt;
-        return match(QStringView(rxdText).chopped(7), lampModePatterns);
+        return match(rxdText.first(rxdLength - 7), lampModePatterns);
     }
     return std::nullopt;
 }

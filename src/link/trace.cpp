@@ -8,21 +8,26 @@ QString traceForm(const QByteArray& text)
     QString out;
     out.reserve(1 + text.size() * 2);
     out += QLatin1Char(' ');
-    for (const char c : text) {
+    appendTracePieces(out, text);
+    return out;
+}
+
+void appendTracePieces(QString& trace, QByteArrayView bytes)
+{
+    for (const char c : bytes) {
         const auto code = static_cast<unsigned char>(c);
         if (code == 6)
-            out += QLatin1String(" [ACK] ");
+            trace += QLatin1String(" [ACK] ");
         else if (code == 13)
-            out += QLatin1String(" [CR] ");
+            trace += QLatin1String(" [CR] ");
         else if (code == 10)
-            out += QLatin1String(" [LF]  ");
+            trace += QLatin1String(" [LF]  ");
         else if (code >= 32 && code <= 122) {
-            out += QLatin1Char(c);
-            out += QLatin1Char(' ');
+            trace += QLatin1Char(c);
+            trace += QLatin1Char(' ');
         } else
-            out += QLatin1String("? ");
+            trace += QLatin1String("? ");
     }
-    return out;
 }
 
 } // namespace orva

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace orva
@@ -10,5 +11,10 @@ namespace orva
 // piece per byte. ACK, CR and LF are named; 32..122 show as themselves; every
 // other byte (controls, "{" and above, 8-bit codes) shows as "? ".
 QString traceForm(const QByteArray& text);
+
+// Appends the pieces of bytes, without the leading space. Each piece depends
+// on its own byte only, so the trace of a longer text is the trace of the
+// shorter one followed by the pieces of the bytes added.
+void appendTracePieces(QString& trace, QByteArrayView bytes);
 
 } // namespace orva
