@@ -16,6 +16,11 @@
 namespace orva::bench
 {
 
+namespace
+{
+constexpr qint64 kLineLength = 64;
+}
+
 FarSide::FarSide()
 {
     if (!open())
@@ -90,8 +95,9 @@ void FarSide::setAnswering(bool on)
     m_answering = on;
 }
 
-void FarSide::setStreaming(bool on)
+void FarSide::setStreaming(bool on, Stream kind)
 {
+    m_streamKind = kind;
     m_streaming = on;
     wake();
 }
@@ -162,8 +168,18 @@ void FarSide::serve()
                     kStreamBytesPerSecond / 1'000'000 -
                 sent;
             QByteArray noise(due, Qt::Uninitialized);
-            for (char& c : noise)
-                c = char(random() & 0xff);
+            const bool lines = m_streamKind == Stream::Lines;
+            for (qsizetype i = 0; i < noise.size(); ++i) {
+                const qint64 column = (sent + i) % kLineLength;
+                if (lines && column >= kLineLength - 2)
+                    noise[i] = column == kLineLength - 2 ? '\r' : '\n';
+                else if (lines)
+                    noise[i] = char(' ' + random() % 91);
+                else
+                    do
+                        noise[i] = char(random() & 0xff);
+                    while (noise[i] == '\r' || noise[i] == '\n');
+            }
             // What the pty cannot take now is dropped, as a line would lose it.
             const ssize_t n = due > 0 ? ::write(m_master, noise.constData(), size_t(due)) : 0;
             sent += due;

@@ -47,8 +47,14 @@ class FarSide : public QObject
 
     // Answers each line as the bundled simulator's projector, powered on.
     void setAnswering(bool on);
-    // Random bytes at the line rate of 19200 bit/s, one chunk per tick.
-    void setStreaming(bool on);
+    enum class Stream {
+        // Random bytes of any value but CR and LF.
+        Unbroken,
+        // Random printable characters, CR LF closing every 64 bytes.
+        Lines,
+    };
+    // Bytes at the line rate of 19200 bit/s, one chunk of 19 or 20 per tick.
+    void setStreaming(bool on, Stream kind = Stream::Unbroken);
     qint64 streamedBytes() const { return m_streamed; }
 
     QList<ReceivedLine> lines() const;
@@ -77,6 +83,7 @@ class FarSide : public QObject
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_answering{false};
     std::atomic<bool> m_streaming{false};
+    std::atomic<Stream> m_streamKind{Stream::Unbroken};
     std::atomic<qint64> m_streamed{0};
 
     mutable std::mutex m_mutex;

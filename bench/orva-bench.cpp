@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -45,6 +44,12 @@ constexpr auto kSpacing = 10ms;
 constexpr auto kWaitLimit = 1s;
 constexpr auto kHold = 5s;
 constexpr int kCpuSeconds = 5;
+// Long enough for a stream at 1920 bytes/s to fill the 32,767-byte reply
+// buffer (17 s) and run on at the bound.
+constexpr int kStreamSeconds = 20;
+// First and last seconds compared: does an arrival cost more as the
+// buffer grows?
+constexpr int kEdgeSeconds = 5;
 
 // "C00" and CR, each byte a start bit, 8 data bits and a stop bit.
 constexpr double kWireFloorMs = 4 * 10 * 1000.0 / 9600;
@@ -225,7 +230,7 @@ ClickResult benchClicks(orva::Form1& form, FarSide& far)
 QList<double> benchStatusReply(orva::Form1& form, FarSide& far)
 {
     QPushButton* button = panelButton(form, "Command44");
-    auto* label = qobject_cast<QLabel*>(form.widget(QStringLiteral("Label25")));
+    QWidget* label = form.widget(QStringLiteral("Label25"));
     if (!label)
         fail(QStringLiteral("no Label25"));
     orva::Exchange* exchange = form.exchange();
@@ -234,7 +239,7 @@ QList<double> benchStatusReply(orva::Form1& form, FarSide& far)
     QObject context;
     // Connected after the label's own update, so the label shows the text here.
     QObject::connect(exchange, &orva::Exchange::statusChanged, &context, [&] {
-        if (!shownAt && label->text() == kPowerOn)
+        if (!shownAt && label->property("text").toString() == kPowerOn)
             shownAt = Clock::now();
     });
 
@@ -294,10 +299,10 @@ HoldResult benchHold(orva::Form1& form, FarSide& far)
 
 // CPU milliseconds the panel used per wall second, one figure a second: the
 // whole process less the far side's thread.
-QList<double> panelCpuPerSecond(FarSide& far)
+QList<double> panelCpuPerSecond(FarSide& far, int seconds = kCpuSeconds)
 {
     QList<double> perSecond;
-    for (int s = 0; s < kCpuSeconds; ++s) {
+    for (int s = 0; s < seconds; ++s) {
         const auto cpu0 = processCpuTime();
         const auto far0 = far.threadCpuTime();
         const Clock::time_point wall0 = Clock::now();
@@ -323,6 +328,45 @@ CpuResult benchCpu(FarSide& far)
     far.setStreaming(false);
     result.streamedBytes = far.streamedBytes();
     return result;
+}
+
+struct StreamResult {
+    QList<double> perSecond;
+    qint64 streamedBytes = 0;
+    qsizetype rxdLength = 0;
+};
+
+// With the trace band in view, nothing sent: no reply time-out closes the
+// collection, so the stream fills the reply buffer up to its bound, and the
+// RxD line shows all of it.
+StreamResult benchStreamInView(orva::Form1& form, FarSide& far, FarSide::Stream kind)
+{
+    orva::Exchange* exchange = form.exchange();
+    exchange->Timer2_Timer();
+    exchange->Timer4_Timer();
+    pause(200ms);
+    StreamResult result;
+    far.setStreaming(true, kind);
+    result.perSecond = panelCpuPerSecond(far, kStreamSeconds);
+    far.setStreaming(false);
+    pause(100ms);
+    result.streamedBytes = far.streamedBytes();
+    result.rxdLength = form.widget(QStringLiteral("Label12"))->property("text").toString().size();
+    exchange->Timer2_Timer();
+    exchange->Timer4_Timer();
+    return result;
+}
+
+// Resident memory of the process in KiB, from the kernel's own count.
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
 }
 
 // Columns padded to their widest cell; the first and last are left-aligned.
@@ -386,8 +430,52 @@ QString joined(const QList<double>& v)
     return parts.join(QLatin1Char(' '));
 }
 
-void printReport(const ClickResult& clicks, const Stats& status, const HoldResult& hold,
-                 const CpuResult& cpu)
+struct StartResult {
+    double startMs = 0;
+    qint64 idleKiB = 0;
+};
+
+void printStreams(const StreamResult& unbroken, const StreamResult& lines)
+{
+    // The second in which the reply buffer reaches its bound; from then on
+    // arrivals are dropped, so the five seconds before it are the dearest.
+    constexpr int filled = int(orva::Exchange::kReplyBufferLimit / FarSide::kStreamBytesPerSecond);
+    const QString beforeBound =
+        QStringLiteral("s %1-%2").arg(filled - kEdgeSeconds).arg(filled - 1);
+    Table table({QStringLiteral("CPU, trace band in view (share of one core)"),
+                 QStringLiteral("mean"), QStringLiteral("first 5 s"), QStringLiteral("last 5 s"),
+                 QStringLiteral("last/first"), beforeBound, beforeBound + QStringLiteral("/first"),
+                 QStringLiteral("max"), QStringLiteral("note")});
+    const auto row = [&](const QString& name, const StreamResult& r) {
+        const QList<double> core = [&] {
+            QList<double> v;
+            for (double ms : r.perSecond)
+                v << ms / 1000;
+            return v;
+        }();
+        const double first = mean(core.first(kEdgeSeconds));
+        const double last = mean(core.last(kEdgeSeconds));
+        const double growing = mean(core.mid(filled - kEdgeSeconds, kEdgeSeconds));
+        const auto f3 = [](double v) { return QString::number(v, 'f', 3); };
+        table.add({name, f3(mean(core)), f3(first), f3(last),
+                   first > 0 ? QString::number(last / first, 'f', 2) : QStringLiteral("-"),
+                   f3(growing),
+                   first > 0 ? QString::number(growing / first, 'f', 2) : QStringLiteral("-"),
+                   f3(*std::max_element(core.begin(), core.end())),
+                   QStringLiteral("%1 bytes in %2 s, RxD line %3 characters at the end")
+                       .arg(r.streamedBytes)
+                       .arg(kStreamSeconds)
+                       .arg(r.rxdLength)});
+    };
+    row(QStringLiteral("19200 bit/s, 19-20 bytes every 10 ms, no line breaks"), unbroken);
+    row(QStringLiteral("19200 bit/s, CR LF every 64 bytes"), lines);
+    table.print();
+    std::printf("\nEach second, in ms of CPU per s:\n  no line breaks: %s\n  CR LF every 64: %s\n",
+                qPrintable(joined(unbroken.perSecond)), qPrintable(joined(lines.perSecond)));
+}
+
+void printReport(const StartResult& start, const ClickResult& clicks, const Stats& status,
+                 const HoldResult& hold, const CpuResult& cpu)
 {
     const Stats& panel = clicks.panel;
     const Stats& bare = clicks.bare;
@@ -425,6 +513,10 @@ void printReport(const ClickResult& clicks, const Stats& status, const HoldResul
     std::printf("\n");
 
     Table other({QStringLiteral("Other figures"), QStringLiteral("value"), QStringLiteral("note")});
+    other.add({QStringLiteral("start-up (ms)"), QString::number(start.startMs, 'f', 1),
+               QStringLiteral("Form1 built and started until its window is exposed")});
+    other.add({QStringLiteral("idle memory (KiB)"), QString::number(start.idleKiB),
+               QStringLiteral("resident set just after start-up")});
     other.add({QStringLiteral("hold Command1 5 s, sends of \"C09\\r\""),
                QString::number(hold.sends),
                QStringLiteral("expected 51: one at the press, then one every 100 ms")});
@@ -468,10 +560,15 @@ int run()
     FarSide far;
     prepareStore(home, far);
 
+    StartResult start;
+    const Clock::time_point startAt = Clock::now();
     orva::Form1 form;
     form.start();
     if (!form.MSComm1()->PortOpen() || !QTest::qWaitForWindowExposed(&form))
         fail(QStringLiteral("the panel did not come up on COM%1").arg(kPortNo));
+    start.startMs = toMs(Clock::now() - startAt);
+    pause(500ms);
+    start.idleKiB = residentKiB();
 
     const ClickResult clicks = benchClicks(form, far);
     const Stats status = summarize(benchStatusReply(form, far));
@@ -480,8 +577,15 @@ int run()
     const HoldResult hold = benchHold(form, far);
     pause(orva::Exchange::kDisplayClear + 100ms);
     const CpuResult cpu = benchCpu(far);
+    // Ctrl+H: the full view, with the TxD, RxD and STATUS lines on screen.
+    form.Form_KeyDown(72, 2);
+    pause(200ms);
+    const StreamResult unbroken = benchStreamInView(form, far, FarSide::Stream::Unbroken);
+    const StreamResult lines = benchStreamInView(form, far, FarSide::Stream::Lines);
 
-    printReport(clicks, status, hold, cpu);
+    printReport(start, clicks, status, hold, cpu);
+    std::printf("\n");
+    printStreams(unbroken, lines);
     return 0;
 }
 

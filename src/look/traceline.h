@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace orva
+{
+
+// A trace line (TxD, RxD) or the STATUS line: plain text from the top-left
+// corner inside a one-pixel black border, as a framed label draws it. At the
+// reply bound the RxD text runs to 65,000 characters or more, of which the
+// line shows about a hundred: only the beginning that fits is laid out and
+// drawn, while text() and the accessible name and value are the whole text.
+class TraceLine : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString text READ text WRITE setText)
+  public:
+    explicit TraceLine(QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+
+  public slots:
+    // Bytes from the line are shown as they are, never as markup.
+    void setText(const QString& text);
+
+  protected:
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString m_text;
+    // Of the font's printable ASCII characters, in pixels; 0 until painted.
+    int m_narrowest = 0;
+};
+
+} // namespace orva
