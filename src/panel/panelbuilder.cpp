@@ -1,6 +1,7 @@
 #include "panelbuilder.h"
 
 #include "look/look.h"
+#include "look/traceline.h"
 #include "look/twips.h"
 
 #include <QAccessibleWidget>
@@ -70,14 +71,16 @@ void fillBackground(QWidget* w, const QString& colour, const QString& textColour
 
 QWidget* makeLabel(const WidgetRow& r, QWidget* parent)
 {
+    // The bordered labels are the TxD, RxD and STATUS lines.
+    if (r.border) {
+        auto* line = new TraceLine(parent);
+        line->setText(r.caption);
+        fillBackground(line, r.colour, r.textColour);
+        return line;
+    }
     auto* l = new QLabel(r.caption, parent);
     // Bytes from the line are shown, never interpreted as markup.
     l->setTextFormat(Qt::PlainText);
-    if (r.border) {
-        l->setFrameShape(QFrame::Box);
-        l->setFrameShadow(QFrame::Plain);
-        l->setLineWidth(1);
-    }
     fillBackground(l, r.colour, r.textColour);
     // Top-aligned as designed: a label lower than its font loses only the
     // descenders, not the tops of its capitals.

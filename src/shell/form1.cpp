@@ -4,6 +4,7 @@
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "look/look.h"
+#include "look/traceline.h"
 #include "look/twips.h"
 #include "panel/holdrepeat.h"
 #include "panel/panelbuilder.h"
@@ -14,7 +15,6 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolTip>
@@ -78,8 +78,8 @@ Form1::Form1(Hooks hooks, QWidget* parent)
         connect(b, &QPushButton::clicked, this, &Form1::Command77_Click);
 
     const auto bindLabel = [this](const char* name, auto signal) {
-        if (auto* label = qobject_cast<QLabel*>(widget(QLatin1String(name))))
-            connect(m_exchange, signal, label, &QLabel::setText);
+        if (auto* line = qobject_cast<TraceLine*>(widget(QLatin1String(name))))
+            connect(m_exchange, signal, line, &TraceLine::setText);
     };
     bindLabel("Label11", &Exchange::txdChanged);
     bindLabel("Label12", &Exchange::rxdChanged);
