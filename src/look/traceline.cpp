@@ -24,7 +24,9 @@ class TraceLineAccessible : public QAccessibleWidget
         const QString whole = static_cast<TraceLine*>(widget())->text();
         if (t == QAccessible::Value)
             return whole;
-        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+        // Like a label: named by its text, and while that is empty by its
+        // caption.
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty() && !whole.isEmpty())
             return whole;
         return QAccessibleWidget::text(t);
     }
