@@ -3,37 +3,58 @@
 #include "panel/holdrepeat.h"
 #include "ptypeer.h"
 #include "settings/storedsettings.h"
+#include "shell/form1.h"
 #include "testenv.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
-#include <QSignalSpy>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 
-#include <cerrno>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace orva;
-using orva::sim::PtyPeer;
 
-// The serial line in the field: how a lost line is noticed and told, how the
-// port comes back, and what a port that will not open says. Each test starts
-// with COM7 open on a simulated projector.
+// The serial line in the field. Each test starts with the panel up on COM7, a
+// simulated projector behind a link, in the collapsed view.
 class TstPortLine : public QObject
 {
     Q_OBJECT
-    ProgramValues m_values;
-    std::unique_ptr<PtyPeer> m_peer;
-    std::unique_ptr<MSComm> m_comm;
-    std::unique_ptr<Exchange> m_exchange;
+    QStringList m_told;
+    std::unique_ptr<sim::PtyPeer> m_peer;
+    std::unique_ptr<Form1> m_form;
     const QRegularExpression m_lost{"^ Port lost \\((device removed|line hung up)\\): press COM$"};
+    const QString m_busy = QStringLiteral("is busy: tst_portline (PID %1)").arg(::getpid());
+    MSComm* comm() { return m_form->MSComm1(); }
+    Exchange* exchange() { return m_form->exchange(); }
 
-    static std::unique_ptr<PtyPeer> projectorAt(int port)
+    static QString plain(const QString& shown)
     {
-        auto peer = std::make_unique<PtyPeer>(sim::ModelOptions{.powerOn = true});
-        peer->linkAs(PortMap::linkPath(port));
-        return peer;
+        QTextDocument document;
+        document.setHtml(shown);
+        return document.toPlainText();
+    }
+    void projectorAt7()
+    {
+        m_peer = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
+        QVERIFY(m_peer->linkAs(PortMap::linkPath(7)));
+    }
+    QString openFailure()
+    {
+        try {
+            comm()->setPortOpen(true);
+        } catch (const SerialError& e) {
+            return e.hint();
+        }
+        return {};
     }
 
   private slots:
@@ -41,241 +62,164 @@ class TstPortLine : public QObject
     void init()
     {
         QDir().mkpath(PortMap::portsFolder());
-        m_peer = projectorAt(7);
-        m_comm = std::make_unique<MSComm>();
-        m_exchange = std::make_unique<Exchange>(m_comm.get(), &m_values);
-        m_comm->setCommPort(7);
-        m_comm->setPortOpen(true);
+        m_told.clear();
+        writeConfig("[StartUP]\nComPort=7\nBaudRate=96\n");
+        projectorAt7();
+        const auto tell = [this](QWidget*, const QString&, const QString& title,
+                                 const QString& detail) { m_told << title + ": " + detail; };
+        m_form = std::make_unique<Form1>(Form1::Hooks{[] {}, tell});
+        m_form->start();
+        QVERIFY(comm()->PortOpen());
     }
     void cleanup()
     {
-        m_exchange.reset();
-        m_comm.reset();
+        m_form.reset();
         m_peer.reset();
     }
 
     void lossPaths_data()
     {
         // Rms: resource error, Ems: read error, 0: empty read, D: data.
-        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QString>("events");
         QTest::addColumn<int>("lostAt");
-        QTest::addColumn<LossPath>("path");
-        QTest::newRow("resource error") << QStringList{"R0"} << 0 << LossPath::ResourceError;
-        QTest::newRow("one read error") << QStringList{"E0"} << -1 << LossPath{};
-        QTest::newRow("read error again within 1 s")
-            << QStringList{"E0", "E999"} << 1 << LossPath::RepeatedReadError;
-        QTest::newRow("read errors 1 s apart")
-            << QStringList{"E0", "E1000", "E2000"} << -1 << LossPath{};
-        QTest::newRow("64 empty reads") << QStringList(64, "0") << 63 << LossPath::EmptyReads;
-        QTest::newRow("empty reads broken by data")
-            << QStringList(63, "0") + QStringList{"D"} + QStringList(63, "0") << -1 << LossPath{};
+        QTest::newRow("resource error") << "R0" << 0;
+        QTest::newRow("read error again within 1 s") << "E0 E999" << 1;
+        QTest::newRow("read errors 1 s apart") << "E0 E1000 E2000" << -1;
+        QTest::newRow("64 empty reads") << QString("0 ").repeated(64) << 63;
+        QTest::newRow("empty reads broken by data") << QString("0 ").repeated(63) + "D 0 0" << -1;
     }
     void lossPaths()
     {
-        QFETCH(QStringList, events);
+        QFETCH(QString, events);
         QFETCH(int, lostAt);
-        QFETCH(LossPath, path);
+        const QMap<QChar, LossPath> paths{{'R', LossPath::ResourceError},
+                                          {'E', LossPath::RepeatedReadError},
+                                          {'0', LossPath::EmptyReads}};
         LossDetector detector;
-        for (int i = 0; i < events.size(); ++i) {
-            const QChar kind = events[i][0];
-            std::optional<LossPath> lost;
+        const QStringList list = events.split(' ', Qt::SkipEmptyParts);
+        for (int i = 0; i < list.size(); ++i) {
+            const QChar kind = list[i][0];
+            std::optional<LossPath> lost = kind == '0' ? detector.emptyRead() : std::nullopt;
             if (kind == 'R' || kind == 'E')
                 lost = detector.error(kind == 'R' ? QSerialPort::ResourceError
                                                   : QSerialPort::ReadError,
-                                      events[i].mid(1).toLongLong());
-            else if (kind == '0')
-                lost = detector.emptyRead();
-            else
+                                      list[i].mid(1).toLongLong());
+            if (kind == 'D')
                 detector.data();
-            QCOMPARE(lost.has_value(), i == lostAt);
-            QVERIFY(!lost || *lost == path);
+            QVERIFY(lost.has_value() == (i == lostAt) && (!lost || *lost == paths.value(kind)));
         }
     }
 
-    void reasonInWords_data()
+    void lostPort_data()
     {
-        QTest::addColumn<LossPath>("path");
-        QTest::addColumn<bool>("gone");
-        QTest::addColumn<bool>("hungUp");
-        QTest::addColumn<int>("systemError");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("device removed")
-            << LossPath::ResourceError << true << false << EAGAIN << "device removed";
-        QTest::newRow("leftover EAGAIN")
-            << LossPath::ResourceError << false << false << EAGAIN << "line hung up";
-        QTest::newRow("leftover ENOTTY")
-            << LossPath::RepeatedReadError << false << false << ENOTTY << "line hung up";
-        QTest::newRow("hang-up on the descriptor")
-            << LossPath::RepeatedReadError << false << true << ENXIO << "line hung up";
-        QTest::newRow("empty reads")
-            << LossPath::EmptyReads << false << false << 0 << "line hung up";
-        QTest::newRow("a real reason")
-            << LossPath::ResourceError << false << false << ENXIO << qt_error_string(ENXIO);
+        QTest::addColumn<int>("when"); // 0: idle, 1: just after a send, 2: during a hold
+        QTest::addColumn<int>("then"); // 0: link recreated, 1: COM pressed, 2: back but busy
+        QTest::newRow("idle line; link recreated at a new pty") << 0 << 0;
+        QTest::newRow("within a second of a send; COM pressed") << 1 << 1;
+        QTest::newRow("hold released after the loss; back but busy") << 2 << 2;
     }
-    void reasonInWords()
-    {
-        QFETCH(LossPath, path);
-        QFETCH(bool, gone);
-        QFETCH(bool, hungUp);
-        QFETCH(int, systemError);
-        QFETCH(QString, reason);
-        QCOMPARE(lossReason(path, gone, hungUp, qt_error_string(systemError)), reason);
-    }
-
-    void lostNoticeStays_data()
-    {
-        QTest::addColumn<int>("when"); // 0: idle, 1: reply awaited, 2: during a hold
-        QTest::newRow("idle line") << 0;
-        QTest::newRow("within a second of a send") << 1;
-        QTest::newRow("hold released after the loss") << 2;
-    }
-    void lostNoticeStays()
+    void lostPort()
     {
         QFETCH(int, when);
-        HoldRepeat hold(m_exchange.get());
-        QSignalSpy trouble(m_exchange.get(), &Exchange::troubleChanged);
+        QFETCH(int, then);
+        auto* com = m_form->findChild<QPushButton*>("Command33");
+        const QColor face = com->palette().color(QPalette::Button);
         if (when == 1)
-            m_exchange->send("CR0");
+            exchange()->send("CR0");
         if (when == 2)
-            hold.press(1);
+            m_form->holdRepeat()->press(1);
         m_peer->hangUp();
-        QTRY_VERIFY(!m_comm->PortOpen());
-        QVERIFY2(m_lost.match(m_exchange->status()).hasMatch(), qPrintable(m_exchange->status()));
+        QTRY_VERIFY(comm()->isReopening());
         if (when == 2)
-            hold.Cont_M_up();
-        const QString notice = m_exchange->status();
-        m_exchange->Timer4_Timer();
-        QCOMPARE(m_exchange->status(), notice);
-        QCOMPARE(m_exchange->txd(), QString());
-        QCOMPARE(trouble.last().at(0).toString(), notice);
+            m_form->holdRepeat()->Cont_M_up();
+        const QString notice = exchange()->status();
+        QVERIFY2(m_lost.match(notice).hasMatch(), qPrintable(notice));
+        exchange()->Timer4_Timer();
+        QCOMPARE(exchange()->status(), notice);
+        QCOMPARE(plain(com->toolTip()), notice.trimmed());
+        QVERIFY(com->palette().color(QPalette::Button) != face);
+        if (then == 1)
+            m_form->Command33_Click();
+        projectorAt7();
+        QLockFile lock(lockFilePath(m_peer->slavePath()));
+        if (then == 2) {
+            QVERIFY(lock.tryLock(0));
+            QTRY_VERIFY(exchange()->status().contains(m_busy));
+            lock.unlock();
+        }
+        comm()->watch()->look();
+        QCOMPARE(comm()->PortOpen(), then != 1);
+        QCOMPARE(com->palette().color(QPalette::Button) == face, then != 1);
+        QCOMPARE(exchange()->status() == " Port back: COM7", then != 1);
     }
 
-    void portComesBack_data()
+    void openNamesLinkAndDevice()
     {
-        QTest::addColumn<int>("how"); // 0: link recreated, 1: COM pressed, 2: busy when back
-        QTest::newRow("link recreated at a new pty") << 0;
-        QTest::newRow("COM pressed meanwhile") << 1;
-        QTest::newRow("busy when back, then freed") << 2;
-    }
-    void portComesBack()
-    {
-        QFETCH(int, how);
-        QSignalSpy back(m_comm.get(), &MSComm::portBack);
-        QSignalSpy failed(m_comm.get(), &MSComm::reopenFailed);
-        m_peer->hangUp();
-        QTRY_VERIFY(m_comm->isReopening());
-        if (how == 1)
-            m_comm->stopReopening();
-        m_peer = projectorAt(7);
-        std::unique_ptr<QLockFile> lock;
-        if (how == 2) {
-            lock = std::make_unique<QLockFile>(lockFilePath(m_peer->slavePath()));
-            QVERIFY(lock->tryLock(0));
-            QTRY_VERIFY(!failed.isEmpty());
-            QVERIFY2(m_exchange->status().contains(
-                         QStringLiteral("busy: tst_portline (PID %1)").arg(::getpid())),
-                     qPrintable(m_exchange->status()));
-            lock.reset();
-        }
-        m_comm->watch()->look();
-        QCOMPARE(m_comm->PortOpen(), how != 1);
-        QTRY_COMPARE(back.size(), how == 1 ? 0 : 1);
-        if (how != 1) {
-            QCOMPARE(m_exchange->status(), QStringLiteral(" Port back: COM7"));
-            m_exchange->send("CR0");
-            QTRY_COMPARE(m_peer->commands().size(), 1);
-        }
-    }
-
-    void opensTheRealDevice()
-    {
-        m_comm->setPortOpen(false);
+        comm()->setPortOpen(false);
         QLockFile lock(lockFilePath(m_peer->slavePath()));
         QVERIFY(lock.tryLock(0));
-        try {
-            m_comm->setPortOpen(true);
-            QFAIL("opened a device that another program has locked");
-        } catch (const SerialError& e) {
-            QVERIFY2(e.hint().contains(PortMap::linkPath(7) + " \u2192 " + m_peer->slavePath()),
-                     qPrintable(e.hint()));
-            QVERIFY2(e.hint().contains("is busy: tst_portline"), qPrintable(e.hint()));
-        }
-    }
-
-    void simulatorLinkOutlivesIt()
-    {
-        const QString live = PortMap::portsFolder() + "/.COM3.sim";
-        QVERIFY(std::make_unique<PtyPeer>()->linkThrough(PortMap::linkPath(3), live));
-        QCOMPARE(PortMap::route(3).through, PortMap::linkPath(3));
-        MSComm comm;
-        comm.setCommPort(3);
-        try {
-            comm.setPortOpen(true);
-            QFAIL("COM3 opened with its simulator gone");
-        } catch (const SerialError& e) {
-            QVERIFY2(e.hint().contains(live + ") does not exist"), qPrintable(e.hint()));
-        }
+        const QString link = PortMap::linkPath(7);
+        QCOMPARE(openFailure(),
+                 "COM7 (" + link + " \u2192 " + m_peer->slavePath() + ") " + m_busy + " holds it.");
+        const QString live = PortMap::portsFolder() + "/.COM7.sim";
+        QVERIFY(std::make_unique<sim::PtyPeer>()->linkThrough(link, live));
+        QVERIFY(openFailure().startsWith("COM7 (" + link + " \u2192 " + live + ") does not exist"));
     }
 
     void permissionHint_data()
     {
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QString>("flags"); // m: group may use, n: in it now, l: listed in it
-        QTest::addColumn<QString>("wanted");
-        QTest::addColumn<QString>("unwanted");
-        QTest::newRow("dialout device") << "dialout"
-                                        << "m"
-                                        << "adduser $USER dialout"
-                                        << "";
-        QTest::newRow("uucp device") << "uucp"
-                                     << "m"
-                                     << "adduser $USER uucp"
-                                     << "dialout";
-        QTest::newRow("added since login") << "dialout"
-                                           << "ml"
-                                           << "log out"
-                                           << "adduser";
-        QTest::newRow("owner only") << "dialout"
-                                    << ""
-                                    << "only root may"
-                                    << "adduser";
+        // The device's group, m: the group may use it, l: the user is listed
+        // in it; what the hint must say and what it must not.
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("dialout device")
+            << QStringList{"dialout", "m", "adduser $USER dialout", "uucp"};
+        QTest::newRow("uucp device") << QStringList{"uucp", "m", "adduser $USER uucp", "dialout"};
+        QTest::newRow("added since login") << QStringList{"dialout", "ml", "log out", "adduser"};
     }
     void permissionHint()
     {
-        QFETCH(QString, group);
-        QFETCH(QString, flags);
-        QFETCH(QString, wanted);
-        QFETCH(QString, unwanted);
-        const DeviceFacts facts{.exists = true,
-                                .owner = "root",
-                                .group = group,
-                                .groupMayUse = flags.contains('m'),
-                                .inGroupNow = flags.contains('n'),
-                                .inGroupListed = flags.contains('l'),
-                                .lockPid = 0,
-                                .lockHolder = {}};
+        QFETCH(QStringList, row);
+        DeviceFacts facts;
+        facts.group = row[0];
+        facts.groupMayUse = row[1].contains('m');
+        facts.inGroupListed = row[1].contains('l');
         const QString hint = openHint(OpenFailure::Refused, "COM5 (/dev/ttyUSB0)", facts);
-        QVERIFY2(hint.contains(wanted), qPrintable(hint));
-        QVERIFY2(unwanted.isEmpty() || !hint.contains(unwanted), qPrintable(hint));
+        QVERIFY2(hint.contains(row[2]) && !hint.contains(row[3]), qPrintable(hint));
     }
 
-    void unstorableSettings_data()
+    void unstorableChoiceIsTold()
     {
-        QTest::addColumn<bool>("fifo");
-        QTest::newRow("a folder where the file goes") << false;
-        QTest::newRow("a FIFO where the file goes") << true;
-    }
-    void unstorableSettings()
-    {
-        QFETCH(bool, fifo);
         const QByteArray path = QFile::encodeName(configFile());
-        QVERIFY(fifo ? ::mkfifo(path, 0600) == 0 : ::mkdir(path, 0700) == 0);
-        QCOMPARE(storedPortNo(), qint16(0));
-        const QString why = storeChoice(7, 96);
-        QVERIFY(fifo ? ::unlink(path) == 0 : ::rmdir(path) == 0);
-        QCOMPARE(why, configFile() + " is not a regular file");
+        QVERIFY(QFile::remove(configFile()) && ::mkfifo(path, 0600) == 0);
+        QCOMPARE(storedPortNo(), qint16(0)); // at start-up, without blocking on the FIFO
+        m_form->Command33_Click();
+        m_form->comDialog()->findChild<QPushButton*>("Command1")->click();
+        QVERIFY(::unlink(path) == 0 && comm()->PortOpen());
+        QCOMPARE(m_told, {"Settings not stored: " + configFile() + " is not a regular file"});
+    }
+
+    void comDialogKeepsEscapeAndPathsPlain()
+    {
+        m_form->Command33_Click();
+        QTest::keyClick(m_form->comDialog()->findChild<QLineEdit*>("Text1"), Qt::Key_Escape);
+        QVERIFY(m_form->comDialog() && m_form->comDialog()->isVisible());
+        // Plugged in while the dialog is open, with a name that reads as markup.
+        QVERIFY(QFile::link("/dev/<b>adapter</b>", PortMap::linkPath(2)));
+        auto* option = m_form->findChild<QRadioButton*>("Option4");
+        QHelpEvent hover(QEvent::ToolTip, QPoint(1, 1), option->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(option, &hover);
+        QVERIFY(plain(option->toolTip()).contains("/dev/<b>adapter</b>"));
+        QFile::remove(PortMap::linkPath(2));
+        Qt::TextFormat format = Qt::RichText;
+        QTimer::singleShot(0, [&format] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            format = box->findChild<QLabel*>("qt_msgbox_informativelabel")->textFormat();
+            box->accept();
+        });
+        Form2::warningBox(nullptr, "Retry Comport", "Error", "/dev/<b>adapter</b>");
+        QCOMPARE(format, Qt::PlainText);
     }
 };
 
-QTEST_GUILESS_MAIN(TstPortLine)
+QTEST_MAIN(TstPortLine)
 #include "tst_portline.moc"

@@ -7,11 +7,13 @@
 #include "storedsettings.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
 
 namespace orva
 {
@@ -32,7 +34,11 @@ void Form2::warningBox(QWidget* parent, const QString& prompt, const QString& ti
                        const QString& detail)
 {
     QMessageBox box(QMessageBox::Warning, title, prompt, QMessageBox::Ok, parent);
+    // The detail names paths, which are never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(detail);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -79,18 +85,21 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
         option->setObjectName(QLatin1String(options[i].name));
         option->setGeometry(options[i].geometry);
         if (i >= 2)
-            option->setToolTip(PortMap::describe(i - 1));
+            option->installEventFilter(this);
         connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 optionMarked(i);
         });
         m_options[i] = option;
     }
+    for (int i = 2; i < 7; ++i)
+        m_options[i]->setToolTip(portTip(m_options[i]));
 
     m_text1 = new QLineEdit(QStringLiteral("0"), frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(twipsRect(180, 2040, 375, 270));
     connect(m_text1, &QLineEdit::textChanged, this, &Form2::Text1_Change);
+    m_text1->installEventFilter(this);
     auto* other = new QLabel(QStringLiteral("OTHER"), frame2);
     other->setObjectName(QStringLiteral("Label1"));
     other->setGeometry(twipsRect(600, 2100, 615, 255));
@@ -124,7 +133,7 @@ void Form2::Form_Load()
         m_options[port + 1]->setChecked(true);
     applyRate();
     m_text1->setSelection(0, 1);
-    updateOtherTip();
+    m_text1->setToolTip(portTip(m_text1));
 }
 
 void Form2::applyRate()
@@ -166,7 +175,6 @@ void Form2::Text1_Change()
     const auto number = wholeTextByte(m_text1->text());
     if (number && *number >= 1 && *number <= 15) {
         m_values->PortNo = *number;
-        updateOtherTip();
         return;
     }
     m_text1->setText(QStringLiteral("0"));
@@ -174,12 +182,37 @@ void Form2::Text1_Change()
     m_text1->selectAll();
 }
 
-void Form2::updateOtherTip()
+QString Form2::portTip(QObject* control) const
 {
-    const auto number = wholeTextByte(m_text1->text());
-    m_text1->setToolTip(number && *number >= 1 && *number <= 15
-                            ? PortMap::describe(*number)
-                            : QStringLiteral("Type a port number from 1 to 15"));
+    int portNo = 0;
+    for (int i = 2; i < 7; ++i)
+        if (control == m_options[i])
+            portNo = i - 1;
+    if (control == m_text1) {
+        const auto number = wholeTextByte(m_text1->text());
+        if (!number || *number < 1 || *number > 15)
+            return QStringLiteral("Type a port number from 1 to 15");
+        portNo = *number;
+    }
+    return Qt::convertFromPlainText(PortMap::describe(portNo));
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    // An adapter plugged in while the dialog is open shows in the next tip.
+    if (event->type() == QEvent::ToolTip)
+        static_cast<QWidget*>(watched)->setToolTip(portTip(watched));
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    // Escape has no dialog-wide meaning here: it must not close the dialog.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form2::Command1_Click()
@@ -191,8 +224,17 @@ void Form2::Command1_Click()
     }
     if (!openChosenPort())
         return;
-    storeChoice(m_values->PortNo, m_values->BaudCode);
+    const QString notStored = storeChoice(m_values->PortNo, m_values->BaudCode);
+    const MessageBox tell = m_messageBox;
+    QWidget* main = m_main;
     finish();
+    // The operator asked for the port, so it stays open; the next start
+    // must not surprise them.
+    if (!notStored.isEmpty())
+        tell(main,
+             QStringLiteral("The port is open, but this choice could not be stored for "
+                            "the next start."),
+             QStringLiteral("Settings not stored"), notStored);
 }
 
 void Form2::Command2_Click()

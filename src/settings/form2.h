@@ -35,6 +35,10 @@ class Form2 : public QDialog
     void Command1_Click();
     void Command2_Click();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void optionMarked(int index);
     // Marks the rate option for BaudCode and hands its settings to the port.
@@ -43,7 +47,8 @@ class Form2 : public QDialog
     bool openChosenPort();
     void retry(const QString& detail);
     void finish();
-    void updateOtherTip();
+    // Where the option or the OTHER box leads, looked up now.
+    QString portTip(QObject* control) const;
 
     QWidget* m_main;
     MSComm* m_comm;

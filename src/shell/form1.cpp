@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QToolTip>
 
 namespace orva
@@ -24,6 +25,9 @@ namespace orva
 
 namespace
 {
+
+// Amber: the port needs the user, the black caption stays legible.
+const QColor kTroubleFace(0xFF, 0xB0, 0x00);
 
 int clientPixels(int outerTwips)
 {
@@ -85,6 +89,7 @@ Form1::Form1(Hooks hooks, QWidget* parent)
     bindLabel("Label12", &Exchange::rxdChanged);
     bindLabel("Label25", &Exchange::statusChanged);
     connect(m_exchange, &Exchange::notice, this, &Form1::showNotice);
+    connect(m_exchange, &Exchange::troubleChanged, this, &Form1::showTrouble);
 
     setFixedSize(toPixels(kClientWidth), clientPixels(kCollapsedHeight));
     qApp->installEventFilter(this);
@@ -177,6 +182,8 @@ void Form1::Command16_Click()
 
 void Form1::Command33_Click()
 {
+    // The dialog is in charge of the port from here on.
+    m_comm->stopReopening();
     if (m_comm->PortOpen())
         m_comm->setPortOpen(false);
     m_values.PrevBaudCode = m_values.BaudCode;
@@ -302,7 +309,21 @@ void Form1::showNotice(const QString& text)
     // In the collapsed view the STATUS line is out of sight.
     if (outerHeight() < kHighThreshold && isVisible())
         if (QWidget* com = widget(QStringLiteral("Command33")))
-            QToolTip::showText(com->mapToGlobal(QPoint(0, com->height())), text.trimmed(), com);
+            QToolTip::showText(com->mapToGlobal(QPoint(0, com->height())),
+                               Qt::convertFromPlainText(text.trimmed()), com);
+}
+
+void Form1::showTrouble(const QString& text)
+{
+    QWidget* com = widget(QStringLiteral("Command33"));
+    if (!com)
+        return;
+    // The face only, within the button: the caption and its place stay.
+    QPalette face;
+    if (!text.isEmpty())
+        face.setColor(QPalette::Button, kTroubleFace);
+    com->setPalette(face);
+    com->setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text.trimmed()));
 }
 
 void Form1::closeOtherWindows()

@@ -79,6 +79,8 @@ class Form1 : public QWidget
     bool pressWithEnter(QWidget* focused, const QKeyEvent* key);
     void showComDialog(bool modal);
     void showNotice(const QString& text);
+    // A lasting cue on COM while a port notice asks the user to act.
+    void showTrouble(const QString& text);
     void closeOtherWindows();
     void centreOnScreen();
     void sendConsoleCommand(const QByteArray& commandText);

@@ -1,3 +1,4 @@
+#include "shell/endsignals.h"
 #include "shell/form1.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     // Lets Wayland desktops match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("orva-control"));
     orva::Form1 form1;
+    const orva::EndSignals endSignals([&form1] { form1.Command16_Click(); });
     form1.start();
     return app.exec();
 }

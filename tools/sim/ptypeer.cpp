@@ -145,7 +145,7 @@ bool PtyPeer::linkThrough(const QString& lasting, const QString& live)
     const QFileInfo info(lasting);
     if (info.symLinkTarget() == QFileInfo(live).absoluteFilePath())
         return true;
-    if ((info.isSymLink() && !QFile::remove(lasting)) || info.exists()) {
+    if (info.isSymLink() ? !QFile::remove(lasting) : info.exists()) {
         m_error = QStringLiteral("cannot replace %1").arg(lasting);
         return false;
     }
