@@ -230,6 +230,8 @@ void Form1::setOuterHeight(int twips)
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // A port coming back must not be reopened by a closing panel.
+    m_comm->stopReopening();
     if (m_comm->PortOpen())
         m_comm->setPortOpen(false);
     // Closing the panel ends the program, whatever else is open.
