@@ -2,6 +2,7 @@
 #include "panel/panelbuilder.h"
 
 #include <QFontMetrics>
+#include <QScreen>
 #include <QTest>
 
 using namespace orva;
@@ -11,64 +12,62 @@ class TstTraceLine : public QObject
     Q_OBJECT
     QWidget m_form;
 
+  public:
+    TstTraceLine() { buildMainWindow(&m_form), m_form.resize(692, 507), m_form.show(); }
+
   private slots:
-    void initTestCase()
+
+    // Row after row on the same line too, so a change that shows is redrawn.
+    void textSitsWholeInTheBox_data()
     {
-        m_form.resize(692, 507);
-        buildMainWindow(&m_form);
-        m_form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m_form));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const QByteArray stream = QByteArray("000 1I\r\x06gjpqy_\n").repeated(2500);
+        QTest::newRow("TxD lower bars of [CR]") << "Label11" << traceForm("CR AUTOSETUPKEYSTONE\r");
+        QTest::newRow("RxD a reply") << "Label12" << traceForm("00\r");
+        QTest::newRow("RxD full reply buffer, descenders") << "Label12" << traceForm(stream);
+        QTest::newRow("RxD past its end") << "Label12" << traceForm(stream + "1");
+        QTest::newRow("STATUS g of deg, red text in a black box")
+            << "Label25"
+            << " 0 2 5 . 0 deg C 0 3 0 . 5 deg C 0 4 1 . 2 deg C ";
+        QTest::newRow("STATUS longest setting") << "Label25"
+                                                << " Top/Bottom , Left/Right reversal";
     }
-    void textSitsWholeInTheBox_data();
-    void textSitsWholeInTheBox();
+
+    // The line as the window shows it: a black border all round, the text
+    // whole inside it from the top-left corner.
+    void textSitsWholeInTheBox()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QWidget* line = m_form.findChild<QWidget*>(name);
+        QVERIFY(QTest::qWaitForWindowExposed(&m_form) && line->setProperty("text", text));
+        const int w = line->width(), h = line->height();
+        const auto shown = [&] {
+            const QRect box(line->mapTo(&m_form, QPoint()), line->size());
+            return m_form.screen()->grabWindow(m_form.winId()).toImage().copy(box);
+        };
+        QTRY_COMPARE(shown(), line->grab().toImage());
+        const QImage boxed = shown();
+        line->resize(w, h + 20);
+        const QImage tall = line->grab().toImage();
+        line->resize(w, h);
+        QRect ink;
+        for (int y = 0; y < h + 19; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (y < h && (x == 0 || y == 0 || x == w - 1 || y == h - 1))
+                    QCOMPARE(boxed.pixel(x, y), qRgb(0, 0, 0));
+                if (x > 0 && x < w - 1 && y > 0 &&
+                    (y < h - 1 ? boxed : tall).pixel(x, y) != qRgb(255, 255, 255))
+                    ink |= QRect(x, y, 1, 1);
+            }
+        // Nothing cut off: the line 20 pixels taller shows no more ink. No
+        // indent: the ink starts after the leading space, at the capitals' top.
+        QVERIFY(!ink.isEmpty() && ink.bottom() < h - 1 &&
+                ink.left() <= 2 + line->fontMetrics().horizontalAdvance(' '));
+        QVERIFY(ink.top() <= 2 + line->fontMetrics().ascent() - line->fontMetrics().capHeight());
+    }
 };
-
-void TstTraceLine::textSitsWholeInTheBox_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("TxD lower bars of [CR]") << "Label11" << traceForm("CR AUTOSETUPKEYSTONE\r");
-    QTest::newRow("RxD full reply buffer, descenders")
-        << "Label12" << traceForm(QByteArray("000 1I\r\x06gjpqy_\n").repeated(2500));
-    QTest::newRow("STATUS g of deg, red text in a black box")
-        << "Label25"
-        << " 0 2 5 . 0 deg C 0 3 0 . 5 deg C 0 4 1 . 2 deg C ";
-    QTest::newRow("STATUS longest setting") << "Label25"
-                                            << " Top/Bottom , Left/Right reversal";
-}
-
-// The line drawn at its designed size and 20 pixels taller: a black border
-// all round, ink from the top-left corner, and none where the taller line
-// shows what the designed one would cut off.
-void TstTraceLine::textSitsWholeInTheBox()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QWidget* line = m_form.findChild<QWidget*>(name);
-    QVERIFY(line && line->setProperty("text", text));
-    QCOMPARE(line->property("text").toString(), text);
-    const QImage boxed = line->grab().toImage();
-    const int w = line->width();
-    const int h = line->height();
-    line->resize(w, h + 20);
-    const QImage tall = line->grab().toImage();
-    line->resize(w, h);
-    QRect ink;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            if (x == 0 || y == 0 || x == w - 1 || y == h - 1)
-                QCOMPARE(boxed.pixel(x, y), qRgb(0, 0, 0));
-            else if (boxed.pixel(x, y) != qRgb(255, 255, 255))
-                ink |= QRect(x, y, 1, 1);
-        }
-    for (int y = h - 1; y < tall.height() - 1; ++y)
-        for (int x = 1; x < w - 1; ++x)
-            QCOMPARE(tall.pixel(x, y), qRgb(255, 255, 255));
-    const QFontMetrics metrics(line->font());
-    QVERIFY(!ink.isEmpty());
-    QVERIFY(ink.left() <= 2 + metrics.horizontalAdvance(' '));
-    QVERIFY(ink.top() <= 2 + metrics.ascent() - metrics.capHeight());
-}
 
 QTEST_MAIN(TstTraceLine)
 #include "tst_traceline.moc"

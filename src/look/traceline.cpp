@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <limits>
 
 namespace orva
 {
@@ -57,8 +58,11 @@ void TraceLine::setText(const QString& text)
     // matches; a screen reader should hear a change only once.
     if (text == m_text)
         return;
+    // A stream that runs on past the line's end changes nothing that shows.
+    const qsizetype shown = shownLength();
+    if (QStringView(text).left(shown) != QStringView(m_text).left(shown))
+        update();
     m_text = text;
-    update();
     if (!QAccessible::isActive())
         return;
     if (accessibleName().isEmpty()) {
@@ -67,6 +71,21 @@ void TraceLine::setText(const QString& text)
     }
     QAccessibleValueChangeEvent changed(this, text);
     QAccessible::updateAccessibility(&changed);
+}
+
+qsizetype TraceLine::shownLength()
+{
+    const int width = std::max(this->width() - 2, 0);
+    if (m_narrowest == 0) {
+        const QFontMetrics metrics(font());
+        m_narrowest = std::numeric_limits<int>::max();
+        for (char c = ' '; c <= '~'; ++c)
+            m_narrowest = std::min(m_narrowest, metrics.horizontalAdvance(QLatin1Char(c)));
+        m_narrowest = std::max(m_narrowest, 1);
+    }
+    // The texts are ASCII; a few characters more than the narrowest one
+    // allows cover kerning.
+    return width / m_narrowest + 8;
 }
 
 void TraceLine::changeEvent(QEvent* event)
@@ -79,19 +98,9 @@ void TraceLine::changeEvent(QEvent* event)
 void TraceLine::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    const QRect inside = rect().adjusted(1, 1, -1, -1);
-    if (m_narrowest == 0) {
-        const QFontMetrics metrics(font());
-        m_narrowest = inside.width();
-        for (char c = ' '; c <= '~'; ++c)
-            m_narrowest = std::min(m_narrowest, metrics.horizontalAdvance(QLatin1Char(c)));
-        m_narrowest = std::max(m_narrowest, 1);
-    }
-    // The texts are ASCII; a few characters more than the narrowest one
-    // allows cover kerning.
-    const QString shown = m_text.left(inside.width() / m_narrowest + 8);
     p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(inside, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
+    p.drawText(rect().adjusted(1, 1, -1, -1), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+               m_text.left(shownLength()));
     p.setPen(Qt::black);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -29,6 +29,9 @@ class TraceLine : public QWidget
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // How many leading characters of the text can show at most.
+    qsizetype shownLength();
+
     QString m_text;
     // Of the font's printable ASCII characters, in pixels; 0 until painted.
     int m_narrowest = 0;
