@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/mscomm.h"
 #include "link/portmap.h"
 #include "ptypeer.h"
 #include "settings/form2.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QStringList>
 #include <memory>
 
@@ -39,9 +41,24 @@ struct ShellHarness {
 
     static void clearStore()
     {
+        QDir(isolatedConfigHome().path()).removeRecursively();
+        QDir().mkpath(orva::PortMap::portsFolder());
+    }
+
+    // A fresh store holding the given [StartUP] lines, and a panel started on it.
+    std::unique_ptr<orva::Form1> startPanel(const QByteArray& stored)
+    {
         QFile::remove(configFile());
-        QDir ports(orva::PortMap::portsFolder());
-        for (const QString& name : ports.entryList(QDir::System | QDir::Files))
-            ports.remove(name);
+        messages.clear();
+        ends = 0;
+        writeConfig("[StartUP]\n" + stored + "\n");
+        auto form = std::make_unique<orva::Form1>(hooks());
+        form->start();
+        return form;
     }
 };
+
+inline QPushButton* buttonOf(QWidget* window, const QString& name)
+{
+    return window->findChild<QPushButton*>(name);
+}

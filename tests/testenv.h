@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 
 // Points the settings store and the ports folder at a private folder. Call
@@ -31,4 +32,29 @@ inline void writeConfig(const QByteArray& content)
     static int rewrites = 0;
     f.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
                   QFileDevice::FileModificationTime);
+}
+
+// A reference table of tests/data: tab-separated, "#" lines are comments and
+// the last comment holding tabs names the columns. Cells are never trimmed.
+using Row = QHash<QString, QString>;
+inline QList<Row> readTable(const QString& file)
+{
+    QFile f(QStringLiteral(ORVA_TEST_DATA "/") + file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        qFatal("cannot read %s", qPrintable(f.fileName()));
+    QStringList columns;
+    QList<Row> rows;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith('#')) {
+            if (line.contains('\t'))
+                columns = line.mid(2).split('\t');
+            continue;
+        }
+        const QStringList cells = line.split('\t');
+        Row row;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            row[columns[i]] = cells.value(i);
+        rows << row;
+    }
+    return rows;
 }

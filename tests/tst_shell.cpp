@@ -1,303 +1,424 @@
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
-#include "link/mscomm.h"
-#include "look/traceline.h"
 #include "panel/holdrepeat.h"
+#include "settings/storedsettings.h"
 #include "shelltest.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace orva;
+using Kind = ConsoleWindow::Kind;
+Q_DECLARE_METATYPE(ConsoleWindow::Kind)
 
+// The running panel: start-up, views, COM, END, the COM PORT dialog, the
+// consoles and the press-and-hold repeat, over real ptys to the simulator.
 class TstShell : public QObject
 {
     Q_OBJECT
+    ShellHarness m_harness;
+    std::vector<std::unique_ptr<sim::PtyPeer>> m_peers;
+    std::unique_ptr<Form1> m_form;
+
+    void start(const QByteArray& stored, QList<int> peers)
+    {
+        for (int port : peers)
+            m_peers.push_back(ShellHarness::projectorAt(port));
+        m_form = m_harness.startPanel(stored);
+    }
+    QList<QByteArray> sent(int peer = 0) { return m_peers.at(peer)->commands(); }
+    QPushButton* button(const QString& name) { return buttonOf(m_form.get(), name); }
+    Exchange* exchange() { return m_form->exchange(); }
+    ConsoleWindow* open(Kind kind)
+    {
+        kind == Kind::BasicCommand ? m_form->Command74_Click() : m_form->Command77_Click();
+        return kind == Kind::BasicCommand ? m_form->basicConsole() : m_form->expandConsole();
+    }
+    static QComboBox* combo(QWidget* w) { return w->findChild<QComboBox*>("Combo1"); }
+    template <typename T = QPushButton> T* inDialog(const QString& name)
+    {
+        return m_form->comDialog()->findChild<T*>(name);
+    }
+    // The COM button with these values in use.
+    void com(int portNo, int baud)
+    {
+        m_form->values().PortNo = qint16(portNo);
+        m_form->values().BaudCode = quint8(baud);
+        m_form->show();
+        m_form->Command33_Click();
+    }
+    void type(const QString& text)
+    {
+        inDialog<QLineEdit>("Text1")->setFocus();
+        QTest::keyClicks(inDialog<QLineEdit>("Text1"), text);
+    }
+
   private slots:
-    void initTestCase() { m_harness = std::make_unique<ShellHarness>(); }
-    void init()
+    void init() { ShellHarness::clearStore(); }
+    void cleanup()
     {
-        ShellHarness::clearStore();
-        m_harness->messages.clear();
-        m_harness->ends = 0;
+        m_form.reset();
+        m_peers.clear();
     }
-    void startupReadsTheStore_data();
-    void startupReadsTheStore();
-    void firstStartShowsDialogThenPanel();
-    void busyPortLeadsToDialog();
-    void ctrlH_data();
-    void ctrlH();
-    void viewsCycle();
-    void exactly6000Collapses();
-    void bandsFollowTheViews();
-    void comButtonTakesCopies();
-    void endClosesEverything();
-    void closingTheWindowClosesThePort();
-    void sendWithoutPortTellsTheUser();
 
-  private:
-    QPushButton* button(Form1& f, const char* name)
+    void startup_data()
     {
-        return qobject_cast<QPushButton*>(f.widget(QLatin1String(name)));
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("peer"); // -1: a device that does not exist
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("settings"); // empty: the dialog comes up instead
+        const auto row = [](const char* name, const char* stored, int peer, const char* settings,
+                            bool busy = false) {
+            QTest::newRow(name) << QByteArray(stored) << peer << busy << settings;
+        };
+        row("15 at 9600", "ComPort=15\nBaudRate=96", 15, "9600,N,8,1");
+        row("3.5 rounds to 4, no rate is 19200", "ComPort=3.5", 4, "19200,N,8,1");
+        row("2.5 rounds to 2, rate 96.4 to 96", "ComPort=2.5\nBaudRate=96.4", 2, "9600,N,8,1");
+        row("blanks, then the number that begins", "ComPort=\"  7 (usb)\"", 7, "19200,N,8,1");
+        row("rate 9600 is not the code 96", "ComPort=6\nBaudRate=9600", 6, "19200,N,8,1");
+        row("16 is not a port", "ComPort=16", 16, "");
+        row("COM3 is not a number", "ComPort=COM3", 3, "");
+        row("65539 does not fit 16 bits", "ComPort=65539", 3, "");
+        row("nothing stored", "", 1, "");
+        row("stored port absent", "ComPort=9", -1, "");
+        row("stored port busy", "ComPort=5", 5, "", true);
     }
-    std::unique_ptr<ShellHarness> m_harness;
+    void startup()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, peer);
+        QFETCH(bool, busy);
+        QFETCH(QString, settings);
+        if (peer < 0)
+            QVERIFY(QFile::link("/nonexistent/ttyUSB4", PortMap::linkPath(9)));
+        m_peers.push_back(ShellHarness::projectorAt(qMax(peer, 1)));
+        MSComm holder;
+        if (busy) {
+            holder.setCommPort(qint16(peer));
+            holder.setPortOpen(true);
+        }
+        start(stored, {});
+        const bool opens = !settings.isEmpty();
+        QCOMPARE(m_form->MSComm1()->PortOpen(), opens);
+        QCOMPARE(m_form->isVisible(), opens);
+        QVERIFY(m_harness.messages.isEmpty());
+        if (!opens) {
+            QVERIFY(m_form->comDialog() && m_form->comDialog()->isVisible());
+            QCOMPARE(m_form->comDialog()->windowModality(), Qt::ApplicationModal);
+            return;
+        }
+        QCOMPARE(m_form->MSComm1()->Settings(), settings);
+        QCOMPARE(int(m_form->values().BaudCode), settings.startsWith("9600") ? 96 : 192);
+        QCOMPARE(int(m_form->MSComm1()->CommPort()), peer);
+        QVERIFY(qAbs(m_form->outerHeight() - Form1::kCollapsedHeight) < 15);
+        QVERIFY(qAbs(m_form->geometry().center().x() - m_form->screen()->geometry().center().x()) <
+                4);
+        QVERIFY(!exchange()->Timer2()->isActive() && !exchange()->Timer4()->isActive());
+    }
+
+    void views_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("key"); // empty: click CLOSE/OPEN
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Ctrl+H shows everything") << 5780 << "ctrl+H" << 8085 << "CLOSE";
+        QTest::newRow("Ctrl+H from the expanded view") << 7570 << "ctrl+H" << 8085 << "CLOSE";
+        QTest::newRow("Ctrl+Shift+H does nothing") << 5780 << "ctrl+shift+H" << 5780 << "OPEN";
+        QTest::newRow("H alone does nothing") << 5780 << "H" << 5780 << "OPEN";
+        QTest::newRow("CLOSE from the full view") << 8085 << "" << 5780 << "OPEN";
+        QTest::newRow("exactly 6000 collapses") << 6000 << "" << 5780 << "OPEN";
+        QTest::newRow("a pixel less expands") << 5985 << "" << 7570 << "CLOSE";
+    }
+    void views()
+    {
+        QFETCH(int, height);
+        QFETCH(QString, key);
+        QFETCH(int, expected);
+        QFETCH(QString, caption);
+        m_form = std::make_unique<Form1>(m_harness.hooks());
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        button("Command34")->setText("OPEN");
+        m_form->setOuterHeight(height);
+        if (key.isEmpty()) {
+            m_form->Command34_Click();
+        } else {
+            // Whichever button has the focus, the window sees the key.
+            Qt::KeyboardModifiers modifiers;
+            modifiers.setFlag(Qt::ControlModifier, key.contains("ctrl"));
+            modifiers.setFlag(Qt::ShiftModifier, key.contains("shift"));
+            button("Command6")->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key.back().unicode()), modifiers);
+        }
+        QVERIFY(qAbs(m_form->outerHeight() - expected) < 15);
+        QCOMPARE(button("Command34")->text(), caption);
+        QCOMPARE(button("Command34")->isVisibleTo(m_form.get()), key == "ctrl+H");
+    }
+
+    void comThenEndOrClose_data()
+    {
+        QTest::addColumn<bool>("end");
+        QTest::newRow("END ends the program with every window") << true;
+        QTest::newRow("closing the window closes the port") << false;
+    }
+    void comThenEndOrClose()
+    {
+        QFETCH(bool, end);
+        start("ComPort=4\nBaudRate=96", {4});
+        QVERIFY(m_form->MSComm1()->PortOpen());
+        // COM closes the port and takes the copies afresh at each click.
+        button("Command33")->click();
+        QVERIFY(!m_form->MSComm1()->PortOpen());
+        QCOMPARE(m_form->values().PrevPortNo * 1000 + m_form->values().PrevBaudCode, 4096);
+        QPointer<Form2> dialog = m_form->comDialog();
+        QCOMPARE(dialog->windowModality(), Qt::NonModal);
+        com(2, 192);
+        QCOMPARE(m_form->comDialog(), dialog.data());
+        QCOMPARE(m_form->values().PrevPortNo * 1000 + m_form->values().PrevBaudCode, 2192);
+        inDialog("Command2")->click();
+        QPointer<QWidget> basic = open(Kind::BasicCommand);
+        end ? button("Command16")->click() : void(m_form->close());
+        QCOMPARE(m_harness.ends, int(end));
+        QVERIFY(!m_form->isVisible() && !m_form->MSComm1()->PortOpen());
+        QTRY_VERIFY(!basic || !basic->isVisible());
+    }
+
+    void dialog_data()
+    {
+        // Steps: "start" (start-up), "com:PORT:RATE" (the COM button with those
+        // values in use), option names, "type:TEXT", "clear", "OK", "Cancel", "close".
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("peers");
+        QTest::addColumn<QString>("state");
+        const auto row = [](const char* name, const char* steps, QList<int> peers,
+                            const char* state) { QTest::newRow(name) << steps << peers << state; };
+        // Form_Load marks the options of the values in use; the box keeps "0".
+        row("load COM1 at 9600", "com:1:96", {}, "1/96 Option1+Option3 0 closed stored - 0");
+        row("load COM5, a rate other than 96", "com:5:7", {},
+            "5/192 Option2+Option7 0 closed stored - 0");
+        row("load COM9, marked nowhere", "com:9:96", {}, "9/96 Option1 0 closed stored - 0");
+        // The OTHER box, keystroke by keystroke.
+        row("typing 1 then 2 is 12", "com:4:96 type:12", {},
+            "12/96 Option1+Option6 12 closed stored - 0");
+        row("1 then 6 falls back to 0", "com:4:96 type:16", {},
+            "1/96 Option1+Option6 0 closed stored - 0");
+        row("a half rounds to even, up", "com:4:96 type:13.5", {},
+            "14/96 Option1+Option6 13.5 closed stored - 0");
+        row("blanks are ignored, empty is 0", "com:4:96 type:_15_ clear", {},
+            "15/96 Option1+Option6 0 closed stored - 0");
+        // OK, Cancel and the close box.
+        row("COM3 then typing 12", "com:9:192 Option5 type:12 OK", {12},
+            "12/192 - - 12 19200,N,8,1 stored 12/192 0");
+        row("typing 12 then COM3", "com:9:192 type:12 Option5 OK", {3},
+            "3/192 - - 3 19200,N,8,1 stored 3/192 0");
+        row("COM1 at 9600", "com:9:192 Option3 Option1 OK", {1},
+            "1/96 - - 1 9600,N,8,1 stored 1/96 0");
+        row("OK on the port in use", "com:9:192 OK", {9}, "9/192 - - 9 19200,N,8,1 stored 9/192 0");
+        row("OK on a port that does not open", "com:4:192 Option7 Option1 OK", {4},
+            "5/96 Option1+Option7 0 closed stored - 1");
+        row("then a working one", "com:4:192 Option7 OK Option6 OK", {4},
+            "4/192 - - 4 19200,N,8,1 stored 4/192 1");
+        row("start-up Cancel has no previous port", "start Cancel", {2},
+            "0/192 Option2 0 closed stored - 1");
+        row("start-up Cancel, OK, then COM2", "start Cancel OK Option4 OK", {2},
+            "2/192 - - 2 19200,N,8,1 stored 2/192 2");
+        row("Cancel reopens the previous at 9600", "com:3:96 Option7 Option2 type:12 Cancel",
+            {3, 5}, "3/96 - - 3 9600,N,8,1 stored - 0");
+        row("Cancel reopens the previous at 19200", "com:3:192 Option7 Option1 Cancel", {3, 5},
+            "3/192 - - 3 19200,N,8,1 stored - 0");
+        row("Cancel when the previous does not open", "com:6:96 Option7 Option2 Cancel", {5},
+            "6/96 Option1+Option7 0 closed stored - 1");
+        row("the close box keeps the edits", "com:1:96 Option6 Option2 close", {1, 4},
+            "4/192 - - closed stored - 0");
+    }
+    void dialog()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, peers);
+        QFETCH(QString, state);
+        for (int port : peers)
+            m_peers.push_back(ShellHarness::projectorAt(port));
+        QVERIFY(QFile::link("/nonexistent/ttyUSB0", PortMap::linkPath(5)) || peers.contains(5));
+        m_harness.messages.clear();
+        m_form = std::make_unique<Form1>(m_harness.hooks());
+        for (const QString& step : steps.split(' ')) {
+            if (step == "start")
+                m_form->start();
+            else if (step.startsWith("com:"))
+                com(step.section(':', 1, 1).toInt(), step.section(':', 2).toInt());
+            else if (step.startsWith("Option"))
+                inDialog<QRadioButton>(step)->click();
+            else if (step.startsWith("type:"))
+                type(step.mid(5).replace('_', ' '));
+            else if (step == "clear")
+                inDialog<QLineEdit>("Text1")->clear();
+            else if (step == "close")
+                m_form->comDialog()->close();
+            else
+                inDialog(step == "OK" ? "Command1" : "Command2")->click();
+        }
+        // The dialog goes with a port opened or its close box; a retry keeps it.
+        QTRY_VERIFY(!m_form->comDialog() ==
+                    (m_form->MSComm1()->PortOpen() || steps.endsWith("close")));
+        QString shown = "- -"; // the marked options and the OTHER box
+        if (Form2* d = m_form->comDialog()) {
+            QStringList marked;
+            for (QRadioButton* option : d->findChildren<QRadioButton*>())
+                if (option->isChecked())
+                    marked << option->objectName();
+            marked.sort();
+            shown = marked.join('+') + ' ' + d->findChild<QLineEdit*>("Text1")->text();
+        }
+        MSComm* comm = m_form->MSComm1();
+        const QString port = SettingsStore::get("StartUP", "ComPort", "-");
+        const QString actual =
+            QStringList{
+                QString("%1/%2").arg(m_form->values().PortNo).arg(m_form->values().BaudCode),
+                shown,
+                comm->PortOpen() ? QString("%1 %2").arg(comm->CommPort()).arg(comm->Settings())
+                                 : "closed",
+                "stored",
+                port == "-" ? port : port + "/" + SettingsStore::get("StartUP", "BaudRate", "-"),
+                QString::number(m_harness.messages.count("Error: Retry Comport"))}
+                .join(' ');
+        QCOMPARE(actual, state);
+        QCOMPARE(m_harness.messages.size(), actual.back().digitValue());
+        QCOMPARE(m_form->isVisible(), comm->PortOpen() || !steps.startsWith("start"));
+        if (steps == "com:4:96")
+            QVERIFY(inDialog<QRadioButton>("Option3")->toolTip().contains("/dev/ttyS0"));
+    }
+
+    void consoles_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("Basic, [CR] in C10's description")
+            << Kind::BasicCommand << 13 << QByteArray("C10\r");
+        QTest::newRow("Expand, blank last row") << Kind::ExpandRead << 81 << QByteArray(" \r");
+    }
+    void consoles()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(int, row);
+        QFETCH(QByteArray, command);
+        start("ComPort=4", {4});
+        ConsoleWindow* console = open(kind);
+        QCOMPARE(combo(console)->currentIndex(), 0);
+        combo(console)->setCurrentIndex(row);
+        QTest::mouseClick(buttonOf(console, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(buttonOf(console, "Command1"), Qt::LeftButton);
+        QTRY_COMPARE(sent(), QList<QByteArray>(2, command));
+        // Shown again while open it keeps its row; END shows the panel and
+        // destroys it, so the next one starts afresh; the close box only destroys.
+        console->hide();
+        m_form->hide();
+        QCOMPARE(open(kind), console);
+        QCOMPARE(combo(console)->currentIndex(), row);
+        QSignalSpy destroyed(console, &QObject::destroyed);
+        QTest::mouseClick(buttonOf(console, "Command2"), Qt::LeftButton);
+        QVERIFY(m_form->isVisible());
+        QTRY_COMPARE(destroyed.count(), 1);
+        console = open(kind);
+        QCOMPARE(combo(console)->currentIndex(), 0);
+        m_form->hide();
+        QSignalSpy destroyedAgain(console, &QObject::destroyed);
+        QVERIFY(console->close());
+        QTRY_COMPARE(destroyedAgain.count(), 1);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(sent().size(), 2);
+    }
+
+    void pressSendsOnce_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mouseButton");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        const auto row = [](const char* name, const char* button, Qt::MouseButton mouse,
+                            QList<QByteArray> sent) {
+            QTest::newRow(name) << button << int(mouse) << sent;
+        };
+        row("right button holds", "Command48", Qt::RightButton, {"C30\r"});
+        row("middle button holds", "Command11", Qt::MiddleButton, {"C91\r"});
+        row("CLOSE sends nothing", "Command34", Qt::LeftButton, {});
+    }
+    void pressSendsOnce()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, mouseButton);
+        QFETCH(QList<QByteArray>, expected);
+        start("ComPort=6", {6});
+        m_form->Form_KeyDown(72, 2);
+        QTest::mouseClick(button(name), Qt::MouseButton(mouseButton));
+        QTest::qWait(80);
+        QCOMPARE(sent(), expected);
+        QVERIFY(!m_form->holdRepeat()->Timer1()->isActive());
+        // The keyboard never starts a repeat.
+        button(name)->setFocus();
+        QTest::keyClick(button(name), Qt::Key_Space);
+        QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(0));
+    }
+
+    void holdRepeatsWithShortTimeouts()
+    {
+        start("ComPort=6", {6});
+        m_peers[0]->setFaults({.noReply = true});
+        QTest::mousePress(button("Command30"), Qt::LeftButton);
+        QCOMPARE(m_form->holdRepeat()->Timer1()->interval(), 100);
+        QCOMPARE(m_form->holdRepeat()->Timer1()->timerType(), Qt::PreciseTimer);
+        QCOMPARE(exchange()->Timer2()->interval(), 150);
+        QCOMPARE(exchange()->Timer4()->interval(), 200);
+        QTRY_VERIFY(sent().size() >= 4);
+        // Neither short time-out expires between the sends of a hold.
+        QCOMPARE(exchange()->rxd(), QString());
+        QCOMPARE(exchange()->txd(), QStringLiteral(" C 2 0  [CR] "));
+        // Another sender in between does not change what the tick repeats.
+        m_form->values().CommandText = "C00\r";
+        m_form->holdRepeat()->Timer1_Timer();
+        QCOMPARE(m_form->values().CommandText, QByteArray("C20\r"));
+        QTest::mouseRelease(button("Command30"), Qt::LeftButton);
+        QTest::qWait(80);
+        const QList<QByteArray> held = sent();
+        QCOMPARE(held, QList<QByteArray>(held.size(), "C20\r"));
+        // A tick already queued at the release finds no repeat and sends nothing.
+        m_form->holdRepeat()->Timer1_Timer();
+        QVERIFY(!exchange()->Timer2()->isActive());
+        QCOMPARE(exchange()->replyPending(), quint8(1));
+        // The next click runs with the normal time-out: the mark comes after 500 ms.
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(button("Command17"), Qt::LeftButton);
+        QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" X X X X"));
+        QVERIFY2(clock.elapsed() >= 450, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(sent().size(), held.size() + 1);
+    }
+
+    void releaseRestartsTheClearing()
+    {
+        start("ComPort=6", {6});
+        QTest::mouseClick(button("Command44"), Qt::LeftButton);
+        QTRY_COMPARE(exchange()->status(), QStringLiteral(" Power ON"));
+        QTest::mousePress(button("Command2"), Qt::LeftButton);
+        // Held for well over the one-second clearing.
+        QTRY_VERIFY_WITH_TIMEOUT(sent().count("C0A\r") >= 13, 5000);
+        QCOMPARE(exchange()->status(), QStringLiteral(" Power ON"));
+        QTest::mouseRelease(button("Command2"), Qt::LeftButton);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(exchange()->txd() + exchange()->rxd(), QString());
+        QVERIFY(exchange()->replyBuffer().isEmpty());
+        QCOMPARE(exchange()->status(), QStringLiteral(" Power ON"));
+        QTRY_COMPARE_WITH_TIMEOUT(exchange()->status(), QString(), 3000);
+        QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+    }
 };
-
-void TstShell::startupReadsTheStore_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("linkedPort");
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<QString>("settings");
-
-    QTest::newRow("15 accepted") << QByteArray("ComPort=15\nBaudRate=96") << 15 << true
-                                 << "9600,N,8,1";
-    QTest::newRow("16 invalid") << QByteArray("ComPort=16\nBaudRate=96") << 16 << false << "";
-    QTest::newRow("0 invalid") << QByteArray("ComPort=0") << 1 << false << "";
-    QTest::newRow("-1 invalid") << QByteArray("ComPort=-1") << 1 << false << "";
-    QTest::newRow("COM3 invalid") << QByteArray("ComPort=COM3") << 3 << false << "";
-    QTest::newRow("empty invalid") << QByteArray("ComPort=") << 1 << false << "";
-    QTest::newRow("3.5 reads as 4") << QByteArray("ComPort=3.5") << 4 << true << "19200,N,8,1";
-    QTest::newRow("2.5 reads as 2")
-        << QByteArray("ComPort=2.5\nBaudRate=192") << 2 << true << "19200,N,8,1";
-    QTest::newRow("rate abc") << QByteArray("ComPort=6\nBaudRate=abc") << 6 << true
-                              << "19200,N,8,1";
-    QTest::newRow("rate 9600 is not 96")
-        << QByteArray("ComPort=6\nBaudRate=9600") << 6 << true << "19200,N,8,1";
-    QTest::newRow("valid port that is absent") << QByteArray("ComPort=9") << 0 << false << "";
-}
-
-void TstShell::startupReadsTheStore()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(int, linkedPort);
-    QFETCH(bool, opens);
-    QFETCH(QString, settings);
-    writeConfig("[StartUP]\n" + file + "\n");
-    QFile::remove(PortMap::linkPath(9));
-    if (linkedPort == 0)
-        QVERIFY(QFile::link("/nonexistent/ttyUSB4", PortMap::linkPath(9)));
-    auto peer = linkedPort ? ShellHarness::projectorAt(linkedPort) : nullptr;
-
-    Form1 form(m_harness->hooks());
-    form.start();
-    QCOMPARE(form.MSComm1()->PortOpen(), opens);
-    QCOMPARE(form.comDialog() != nullptr, !opens);
-    QCOMPARE(form.isVisible(), opens);
-    QVERIFY(m_harness->messages.isEmpty());
-    if (opens) {
-        QCOMPARE(form.MSComm1()->Settings(), settings);
-        QCOMPARE(int(form.values().BaudCode), settings.startsWith("9600") ? 96 : 192);
-        QVERIFY(qAbs(form.outerHeight() - Form1::kCollapsedHeight) < 15);
-        const QRect screen = form.screen()->geometry();
-        QVERIFY(qAbs(form.geometry().center().x() - screen.center().x()) < 4);
-        QCOMPARE(form.holdRepeat()->repeatCode(), quint8(0));
-        QCOMPARE(form.exchange()->replyPending(), quint8(0));
-        QVERIFY(form.exchange()->replyBuffer().isEmpty());
-    } else {
-        QCOMPARE(form.comDialog()->windowModality(), Qt::ApplicationModal);
-        // An invalid number never reached the port.
-        QVERIFY(!form.MSComm1()->PortOpen());
-    }
-    QFile::remove(PortMap::linkPath(9));
-}
-
-void TstShell::firstStartShowsDialogThenPanel()
-{
-    Form1 form(m_harness->hooks());
-    form.start();
-    QPointer<Form2> dialog = form.comDialog();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!form.isVisible());
-    QCOMPARE(form.windowTitle(), QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("  COM PORT"));
-    // The built-in icon really made it into the binary, on both windows.
-    QCOMPARE(form.windowIcon().pixmap(32).size(), QSize(32, 32));
-    QVERIFY(!dialog->windowIcon().isNull());
-    dialog->close();
-    QTRY_VERIFY(!dialog);
-    QTRY_VERIFY(form.isVisible());
-    QVERIFY(!form.MSComm1()->PortOpen());
-}
-
-void TstShell::busyPortLeadsToDialog()
-{
-    auto peer = ShellHarness::projectorAt(5);
-    writeConfig("[StartUP]\nComPort=5\n");
-    MSComm holder;
-    holder.setCommPort(5);
-    holder.setPortOpen(true);
-    Form1 form(m_harness->hooks());
-    form.start();
-    QVERIFY(form.comDialog());
-    QVERIFY(!form.MSComm1()->PortOpen());
-    QVERIFY(m_harness->messages.isEmpty());
-}
-
-void TstShell::ctrlH_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<bool>("expands");
-    QTest::newRow("Ctrl+H") << int(Qt::Key_H) << int(Qt::ControlModifier) << true;
-    QTest::newRow("Ctrl+Shift+H") << int(Qt::Key_H) << int(Qt::ControlModifier | Qt::ShiftModifier)
-                                  << false;
-    QTest::newRow("Ctrl+Alt+H") << int(Qt::Key_H) << int(Qt::ControlModifier | Qt::AltModifier)
-                                << false;
-    QTest::newRow("H alone") << int(Qt::Key_H) << 0 << false;
-    QTest::newRow("Ctrl+G") << int(Qt::Key_G) << int(Qt::ControlModifier) << false;
-}
-
-void TstShell::ctrlH()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(bool, expands);
-    auto peer = ShellHarness::projectorAt(3);
-    writeConfig("[StartUP]\nComPort=3\n");
-    Form1 form(m_harness->hooks());
-    form.start();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QWidget* focus = QApplication::focusWidget();
-    QVERIFY(focus);
-    QCOMPARE(focus->window(), &form);
-    QTest::keyClick(focus, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(form.outerHeight(), expands ? Form1::kFullHeight : form.outerHeight());
-    QCOMPARE(form.outerHeight() == Form1::kFullHeight, expands);
-    QCOMPARE(button(form, "Command34")->isVisibleTo(&form), expands);
-}
-
-void TstShell::viewsCycle()
-{
-    Form1 form(m_harness->hooks());
-    form.show();
-    form.Form_KeyDown(72, 2);
-    QCOMPARE(form.outerHeight(), Form1::kFullHeight);
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("CLOSE"));
-    button(form, "Command34")->click();
-    QVERIFY(qAbs(form.outerHeight() - Form1::kCollapsedHeight) < 15);
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("OPEN"));
-    form.Command34_Click();
-    QVERIFY(qAbs(form.outerHeight() - Form1::kExpandedHeight) < 15);
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("CLOSE"));
-    form.Command34_Click();
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("OPEN"));
-    // Ctrl+H always leads to the full view, whatever the caption says.
-    form.Form_KeyDown(72, 2);
-    QCOMPARE(form.outerHeight(), Form1::kFullHeight);
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("CLOSE"));
-}
-
-void TstShell::exactly6000Collapses()
-{
-    Form1 form(m_harness->hooks());
-    form.setOuterHeight(6000);
-    QCOMPARE(form.outerHeight(), 6000);
-    form.Command34_Click();
-    QVERIFY(form.outerHeight() < 6000);
-    QCOMPARE(button(form, "Command34")->text(), QStringLiteral("OPEN"));
-}
-
-void TstShell::bandsFollowTheViews()
-{
-    Form1 form(m_harness->hooks());
-    form.show();
-    const auto inView = [&](const char* name) {
-        const QWidget* w = form.widget(QLatin1String(name));
-        return w->mapTo(&form, QPoint(0, w->height())).y() <= form.height();
-    };
-    form.setOuterHeight(Form1::kCollapsedHeight);
-    QVERIFY(inView("Command16"));
-    QVERIFY(!inView("Frame9"));
-    QVERIFY(!inView("Command34"));
-    form.setOuterHeight(Form1::kExpandedHeight);
-    QVERIFY(inView("Frame9"));
-    QVERIFY(inView("Frame15"));
-    QVERIFY(inView("Command34"));
-    if (form.widget("Command74"))
-        QVERIFY(!inView("Command74"));
-    form.setOuterHeight(Form1::kFullHeight);
-    if (form.widget("Command74"))
-        QVERIFY(inView("Command74"));
-}
-
-void TstShell::comButtonTakesCopies()
-{
-    auto peer = ShellHarness::projectorAt(4);
-    writeConfig("[StartUP]\nComPort=4\nBaudRate=96\n");
-    Form1 form(m_harness->hooks());
-    form.start();
-    QVERIFY(form.MSComm1()->PortOpen());
-    button(form, "Command33")->click();
-    QVERIFY(!form.MSComm1()->PortOpen());
-    QCOMPARE(form.values().PrevPortNo, qint16(4));
-    QCOMPARE(form.values().PrevBaudCode, quint8(96));
-    QPointer<Form2> dialog = form.comDialog();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->windowModality(), Qt::NonModal);
-    // A second click, with other values chosen meanwhile: fresh copies, the
-    // same dialog, the port still untouched.
-    form.values().PortNo = 2;
-    form.values().BaudCode = 192;
-    form.Command33_Click();
-    QCOMPARE(form.comDialog(), dialog.data());
-    QCOMPARE(form.values().PrevPortNo, qint16(2));
-    QCOMPARE(form.values().PrevBaudCode, quint8(192));
-    QVERIFY(!form.MSComm1()->PortOpen());
-}
-
-void TstShell::endClosesEverything()
-{
-    auto peer = ShellHarness::projectorAt(4);
-    writeConfig("[StartUP]\nComPort=4\n");
-    Form1 form(m_harness->hooks());
-    form.start();
-    form.Command33_Click();
-    QPointer<Form2> dialog = form.comDialog();
-    QVERIFY(dialog);
-    button(form, "Command74")->click();
-    button(form, "Command77")->click();
-    QPointer<QWidget> basic = form.basicConsole();
-    QPointer<QWidget> expand = form.expandConsole();
-    QVERIFY(basic && basic->isVisible());
-    QVERIFY(expand && expand->isVisible());
-    button(form, "Command16")->click();
-    QCOMPARE(m_harness->ends, 1);
-    QVERIFY(!form.isVisible());
-    QTRY_VERIFY(!dialog);
-    QTRY_VERIFY(!basic || !basic->isVisible());
-    QTRY_VERIFY(!expand || !expand->isVisible());
-    QVERIFY(!form.MSComm1()->PortOpen());
-}
-
-void TstShell::closingTheWindowClosesThePort()
-{
-    auto peer = ShellHarness::projectorAt(4);
-    writeConfig("[StartUP]\nComPort=4\n");
-    Form1 form(m_harness->hooks());
-    form.start();
-    QVERIFY(form.MSComm1()->PortOpen());
-    form.close();
-    QVERIFY(!form.MSComm1()->PortOpen());
-    QCOMPARE(m_harness->ends, 0);
-}
-
-void TstShell::sendWithoutPortTellsTheUser()
-{
-    Form1 form(m_harness->hooks());
-    form.show();
-    auto* status = form.findChild<TraceLine*>("Label25");
-    QVERIFY(status);
-    form.exchange()->send("CR0");
-    QVERIFY(status->text().contains("No port open"));
-    QCOMPARE(form.findChild<TraceLine*>("Label11")->text(), QString());
-    QVERIFY(!form.exchange()->Timer2()->isActive());
-}
 
 QTEST_MAIN(TstShell)
 #include "tst_shell.moc"
