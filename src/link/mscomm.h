@@ -64,8 +64,6 @@ class MSComm : public QObject
 
     // The device that the last open used (or would use).
     QString devicePath() const;
-    // The route of the open port, or of the last one.
-    PortRoute route() const { return m_route; }
 
     bool isReopening() const { return m_watch.isWatching(); }
     void stopReopening();
