@@ -11,12 +11,9 @@ class TstTraceLine : public QObject
 {
     Q_OBJECT
     QWidget m_form;
-
-  public:
-    TstTraceLine() { buildMainWindow(&m_form), m_form.resize(692, 507), m_form.show(); }
+    const QHash<QString, QWidget*> m_widgets = buildMainWindow(&m_form);
 
   private slots:
-
     // Row after row on the same line too, so a change that shows is redrawn.
     void textSitsWholeInTheBox_data()
     {
@@ -40,7 +37,8 @@ class TstTraceLine : public QObject
     {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        QWidget* line = m_form.findChild<QWidget*>(name);
+        QWidget* line = m_widgets.value(name);
+        m_form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_form) && line->setProperty("text", text));
         const int w = line->width(), h = line->height();
         const auto shown = [&] {
