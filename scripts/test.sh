@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: unit, widget and
-# end-to-end tests, then the unit and widget tests again under the address
-# and undefined-behaviour sanitizers.
+# end-to-end tests, then all of them again under the address, leak and
+# undefined-behaviour sanitizers.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/deps.sh"
@@ -15,5 +15,5 @@ cmake --build "$here/build" -j"$jobs"
 cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON -DORVA_WERROR=ON >/dev/null
 cmake --build "$here/build-asan" -j"$jobs"
 (cd "$here/build-asan" &&
-  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j"$jobs" -LE e2e)
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$here/tests/lsan.supp" ctest --output-on-failure -j"$jobs")

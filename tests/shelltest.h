@@ -3,13 +3,11 @@
 #include "link/mscomm.h"
 #include "link/portmap.h"
 #include "ptypeer.h"
-#include "settings/form2.h"
 #include "shell/form1.h"
 #include "testenv.h"
 
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QStringList>
 #include <memory>
 
@@ -57,8 +55,3 @@ struct ShellHarness {
         return form;
     }
 };
-
-inline QPushButton* buttonOf(QWidget* window, const QString& name)
-{
-    return window->findChild<QPushButton*>(name);
-}

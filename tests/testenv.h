@@ -45,16 +45,11 @@ inline QList<Row> readTable(const QString& file)
     QStringList columns;
     QList<Row> rows;
     for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith('#')) {
-            if (line.contains('\t'))
-                columns = line.mid(2).split('\t');
-            continue;
-        }
         const QStringList cells = line.split('\t');
-        Row row;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            row[columns[i]] = cells.value(i);
-        rows << row;
+        if (line.startsWith('#') && cells.size() > 1)
+            columns = line.mid(2).split('\t');
+        for (qsizetype i = 0; !line.startsWith('#') && i < columns.size(); ++i)
+            (i ? rows.last() : rows.emplace_back())[columns[i]] = cells.value(i);
     }
     return rows;
 }

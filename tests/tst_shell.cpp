@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -33,7 +34,10 @@ class TstShell : public QObject
         m_form = m_harness.startPanel(stored);
     }
     QList<QByteArray> sent(int peer = 0) { return m_peers.at(peer)->commands(); }
-    QPushButton* button(const QString& name) { return buttonOf(m_form.get(), name); }
+    QPushButton* button(const QString& name, QWidget* in = nullptr)
+    {
+        return (in ? in : m_form.get())->findChild<QPushButton*>(name);
+    }
     Exchange* exchange() { return m_form->exchange(); }
     ConsoleWindow* open(Kind kind)
     {
@@ -67,65 +71,10 @@ class TstShell : public QObject
         m_peers.clear();
     }
 
-    void startup_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<int>("peer"); // -1: a device that does not exist
-        QTest::addColumn<bool>("busy");
-        QTest::addColumn<QString>("settings"); // empty: the dialog comes up instead
-        const auto row = [](const char* name, const char* stored, int peer, const char* settings,
-                            bool busy = false) {
-            QTest::newRow(name) << QByteArray(stored) << peer << busy << settings;
-        };
-        row("15 at 9600", "ComPort=15\nBaudRate=96", 15, "9600,N,8,1");
-        row("3.5 rounds to 4, no rate is 19200", "ComPort=3.5", 4, "19200,N,8,1");
-        row("2.5 rounds to 2, rate 96.4 to 96", "ComPort=2.5\nBaudRate=96.4", 2, "9600,N,8,1");
-        row("blanks, then the number that begins", "ComPort=\"  7 (usb)\"", 7, "19200,N,8,1");
-        row("rate 9600 is not the code 96", "ComPort=6\nBaudRate=9600", 6, "19200,N,8,1");
-        row("16 is not a port", "ComPort=16", 16, "");
-        row("COM3 is not a number", "ComPort=COM3", 3, "");
-        row("65539 does not fit 16 bits", "ComPort=65539", 3, "");
-        row("nothing stored", "", 1, "");
-        row("stored port absent", "ComPort=9", -1, "");
-        row("stored port busy", "ComPort=5", 5, "", true);
-    }
-    void startup()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(int, peer);
-        QFETCH(bool, busy);
-        QFETCH(QString, settings);
-        if (peer < 0)
-            QVERIFY(QFile::link("/nonexistent/ttyUSB4", PortMap::linkPath(9)));
-        m_peers.push_back(ShellHarness::projectorAt(qMax(peer, 1)));
-        MSComm holder;
-        if (busy) {
-            holder.setCommPort(qint16(peer));
-            holder.setPortOpen(true);
-        }
-        start(stored, {});
-        const bool opens = !settings.isEmpty();
-        QCOMPARE(m_form->MSComm1()->PortOpen(), opens);
-        QCOMPARE(m_form->isVisible(), opens);
-        QVERIFY(m_harness.messages.isEmpty());
-        if (!opens) {
-            QVERIFY(m_form->comDialog() && m_form->comDialog()->isVisible());
-            QCOMPARE(m_form->comDialog()->windowModality(), Qt::ApplicationModal);
-            return;
-        }
-        QCOMPARE(m_form->MSComm1()->Settings(), settings);
-        QCOMPARE(int(m_form->values().BaudCode), settings.startsWith("9600") ? 96 : 192);
-        QCOMPARE(int(m_form->MSComm1()->CommPort()), peer);
-        QVERIFY(qAbs(m_form->outerHeight() - Form1::kCollapsedHeight) < 15);
-        QVERIFY(qAbs(m_form->geometry().center().x() - m_form->screen()->geometry().center().x()) <
-                4);
-        QVERIFY(!exchange()->Timer2()->isActive() && !exchange()->Timer4()->isActive());
-    }
-
     void views_data()
     {
         QTest::addColumn<int>("height");
-        QTest::addColumn<QString>("key"); // empty: click CLOSE/OPEN
+        QTest::addColumn<QString>("key"); // a key with Ctrl or Shift; empty: click CLOSE/OPEN
         QTest::addColumn<int>("expected");
         QTest::addColumn<QString>("caption");
         QTest::newRow("Ctrl+H shows everything") << 5780 << "ctrl+H" << 8085 << "CLOSE";
@@ -151,11 +100,10 @@ class TstShell : public QObject
             m_form->Command34_Click();
         } else {
             // Whichever button has the focus, the window sees the key.
-            Qt::KeyboardModifiers modifiers;
-            modifiers.setFlag(Qt::ControlModifier, key.contains("ctrl"));
-            modifiers.setFlag(Qt::ShiftModifier, key.contains("shift"));
             button("Command6")->setFocus();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key.back().unicode()), modifiers);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key.back().unicode()),
+                            Qt::KeyboardModifiers(key.contains("ctrl") * Qt::ControlModifier |
+                                                  key.contains("shift") * Qt::ShiftModifier));
         }
         QVERIFY(qAbs(m_form->outerHeight() - expected) < 15);
         QCOMPARE(button("Command34")->text(), caption);
@@ -192,13 +140,38 @@ class TstShell : public QObject
 
     void dialog_data()
     {
-        // Steps: "start" (start-up), "com:PORT:RATE" (the COM button with those
-        // values in use), option names, "type:TEXT", "clear", "OK", "Cancel", "close".
+        // Steps: "store:KEY=VALUE;..." (the stored settings, "_" a blank),
+        // "absent:PORT", "busy:PORT", "start" (start-up), "com:PORT:RATE" (the COM
+        // button with those values in use), option names, "type:TEXT", "clear",
+        // "OK", "Cancel", "close".
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QList<int>>("peers");
         QTest::addColumn<QString>("state");
         const auto row = [](const char* name, const char* steps, QList<int> peers,
                             const char* state) { QTest::newRow(name) << steps << peers << state; };
+        // Start-up reads the store; a port that is not 1 to 15 or does not open
+        // brings up the dialog.
+        row("15 at 9600", "store:ComPort=15;BaudRate=96 start", {15},
+            "15/96 - - 15 9600,N,8,1 stored 15/96 0");
+        row("3.5 rounds to 4, no rate is 19200", "store:ComPort=3.5 start", {4},
+            "4/192 - - 4 19200,N,8,1 stored 3.5/- 0");
+        row("2.5 rounds to 2, 96.4 to 96", "store:ComPort=2.5;BaudRate=96.4 start", {2},
+            "2/96 - - 2 9600,N,8,1 stored 2.5/96.4 0");
+        row("blanks, then the number that begins", "store:ComPort=\"__7_(usb)\" start", {7},
+            "7/192 - - 7 19200,N,8,1 stored   7 (usb)/- 0");
+        row("rate 9600 is not the code 96", "store:ComPort=6;BaudRate=9600 start", {6},
+            "6/192 - - 6 19200,N,8,1 stored 6/9600 0");
+        row("16 is not a port", "store:ComPort=16 start", {16},
+            "16/192 Option2 0 closed stored 16/- 0");
+        row("COM3 is not a number", "store:ComPort=COM3 start", {3},
+            "0/192 Option2 0 closed stored COM3/- 0");
+        row("65539 does not fit 16 bits", "store:ComPort=65539 start", {3},
+            "0/192 Option2 0 closed stored 65539/- 0");
+        row("nothing stored", "start", {1}, "0/192 Option2 0 closed stored - 0");
+        row("stored port absent", "absent:9 store:ComPort=9;BaudRate=96 start", {},
+            "9/96 Option1 0 closed stored 9/96 0");
+        row("stored port busy", "busy:5 store:ComPort=5 start", {5},
+            "5/192 Option2+Option7 0 closed stored 5/- 0");
         // Form_Load marks the options of the values in use; the box keeps "0".
         row("load COM1 at 9600", "com:1:96", {}, "1/96 Option1+Option3 0 closed stored - 0");
         row("load COM5, a rate other than 96", "com:5:7", {},
@@ -248,21 +221,31 @@ class TstShell : public QObject
         QVERIFY(QFile::link("/nonexistent/ttyUSB0", PortMap::linkPath(5)) || peers.contains(5));
         m_harness.messages.clear();
         m_form = std::make_unique<Form1>(m_harness.hooks());
+        MSComm holder;
         for (const QString& step : steps.split(' ')) {
-            if (step == "start")
+            const QString arg = step.section(':', 1).replace('_', ' ');
+            if (step.startsWith("store:")) {
+                writeConfig("[StartUP]\n" + arg.toLatin1().replace(';', '\n') + "\n");
+            } else if (step.startsWith("absent:")) {
+                QVERIFY(QFile::link("/nonexistent/ttyUSB4", PortMap::linkPath(arg.toInt())));
+            } else if (step.startsWith("busy:")) {
+                holder.setCommPort(qint16(arg.toInt()));
+                holder.setPortOpen(true);
+            } else if (step == "start") {
                 m_form->start();
-            else if (step.startsWith("com:"))
+            } else if (step.startsWith("com:")) {
                 com(step.section(':', 1, 1).toInt(), step.section(':', 2).toInt());
-            else if (step.startsWith("Option"))
+            } else if (step.startsWith("Option")) {
                 inDialog<QRadioButton>(step)->click();
-            else if (step.startsWith("type:"))
-                type(step.mid(5).replace('_', ' '));
-            else if (step == "clear")
+            } else if (step.startsWith("type:")) {
+                type(arg);
+            } else if (step == "clear") {
                 inDialog<QLineEdit>("Text1")->clear();
-            else if (step == "close")
+            } else if (step == "close") {
                 m_form->comDialog()->close();
-            else
+            } else {
                 inDialog(step == "OK" ? "Command1" : "Command2")->click();
+            }
         }
         // The dialog goes with a port opened or its close box; a retry keeps it.
         QTRY_VERIFY(!m_form->comDialog() ==
@@ -290,7 +273,15 @@ class TstShell : public QObject
                 .join(' ');
         QCOMPARE(actual, state);
         QCOMPARE(m_harness.messages.size(), actual.back().digitValue());
-        QCOMPARE(m_form->isVisible(), comm->PortOpen() || !steps.startsWith("start"));
+        QCOMPARE(m_form->isVisible(), comm->PortOpen() || !steps.contains("start"));
+        if (steps.endsWith("start") && comm->PortOpen()) {
+            QVERIFY(qAbs(m_form->outerHeight() - Form1::kCollapsedHeight) < 15);
+            const QRect screen = m_form->screen()->geometry();
+            QVERIFY(qAbs(m_form->geometry().center().x() - screen.center().x()) < 4);
+            QVERIFY(!exchange()->Timer2()->isActive() && !exchange()->Timer4()->isActive());
+        } else if (steps.endsWith("start")) {
+            QCOMPARE(m_form->comDialog()->windowModality(), Qt::ApplicationModal);
+        }
         if (steps == "com:4:96")
             QVERIFY(inDialog<QRadioButton>("Option3")->toolTip().contains("/dev/ttyS0"));
     }
@@ -313,8 +304,8 @@ class TstShell : public QObject
         ConsoleWindow* console = open(kind);
         QCOMPARE(combo(console)->currentIndex(), 0);
         combo(console)->setCurrentIndex(row);
-        QTest::mouseClick(buttonOf(console, "Command1"), Qt::LeftButton);
-        QTest::mouseClick(buttonOf(console, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(button("Command1", console), Qt::LeftButton);
+        QTest::mouseClick(button("Command1", console), Qt::LeftButton);
         QTRY_COMPARE(sent(), QList<QByteArray>(2, command));
         // Shown again while open it keeps its row; END shows the panel and
         // destroys it, so the next one starts afresh; the close box only destroys.
@@ -323,7 +314,7 @@ class TstShell : public QObject
         QCOMPARE(open(kind), console);
         QCOMPARE(combo(console)->currentIndex(), row);
         QSignalSpy destroyed(console, &QObject::destroyed);
-        QTest::mouseClick(buttonOf(console, "Command2"), Qt::LeftButton);
+        QTest::mouseClick(button("Command2", console), Qt::LeftButton);
         QVERIFY(m_form->isVisible());
         QTRY_COMPARE(destroyed.count(), 1);
         console = open(kind);
@@ -336,41 +327,87 @@ class TstShell : public QObject
         QCOMPARE(sent().size(), 2);
     }
 
-    void pressSendsOnce_data()
+    // Hyouji, the receive event and the two time-outs.
+    void sendThenReply()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("mouseButton");
-        QTest::addColumn<QList<QByteArray>>("expected");
-        const auto row = [](const char* name, const char* button, Qt::MouseButton mouse,
-                            QList<QByteArray> sent) {
-            QTest::newRow(name) << button << int(mouse) << sent;
-        };
-        row("right button holds", "Command48", Qt::RightButton, {"C30\r"});
-        row("middle button holds", "Command11", Qt::MiddleButton, {"C91\r"});
-        row("CLOSE sends nothing", "Command34", Qt::LeftButton, {});
-    }
-    void pressSendsOnce()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, mouseButton);
-        QFETCH(QList<QByteArray>, expected);
-        start("ComPort=6", {6});
-        m_form->Form_KeyDown(72, 2);
-        QTest::mouseClick(button(name), Qt::MouseButton(mouseButton));
-        QTest::qWait(80);
-        QCOMPARE(sent(), expected);
-        QVERIFY(!m_form->holdRepeat()->Timer1()->isActive());
-        // The keyboard never starts a repeat.
-        button(name)->setFocus();
-        QTest::keyClick(button(name), Qt::Key_Space);
-        QCOMPARE(m_form->holdRepeat()->repeatCode(), quint8(0));
+        start("ComPort=7\nBaudRate=96", {7});
+        exchange()->send("CR0");
+        QCOMPARE(m_form->values().CommandText, QByteArray("CR0\r"));
+        QCOMPARE(exchange()->txd(), QStringLiteral(" C R 0  [CR] "));
+        QCOMPARE(exchange()->replyPending(), quint8(1));
+        QVERIFY(exchange()->Timer2()->isActive() && exchange()->Timer4()->isActive());
+        QCOMPARE(exchange()->Timer2()->interval(), 500);
+        QCOMPARE(exchange()->Timer4()->interval(), 1000);
+        QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" 0 0  [CR] "));
+        QCOMPARE(exchange()->replyPending(), quint8(0));
+        QCOMPARE(exchange()->replyBuffer(), QByteArray("00\r"));
+        QCOMPARE(exchange()->status(), QStringLiteral(" Power ON"));
+        // The time-out marks nothing once a reply came, and closes the collection.
+        exchange()->Timer2_Timer();
+        QCOMPARE(exchange()->rxd(), QStringLiteral(" 0 0  [CR] "));
+        QVERIFY(exchange()->replyBuffer().isEmpty());
+        QVERIFY(!exchange()->Timer2()->isActive());
+        exchange()->Timer4_Timer();
+        QCOMPARE(exchange()->txd() + exchange()->rxd() + exchange()->status(), QString());
+        QVERIFY(!exchange()->Timer4()->isActive());
     }
 
+    void missingReplyIsMarked()
+    {
+        start("ComPort=7\nBaudRate=96", {7});
+        m_peers[0]->setFaults({.noReply = true});
+        // Only the receive event reads the port.
+        exchange()->MSComm1_OnComm();
+        QCOMPARE(exchange()->rxd(), QString());
+        exchange()->send("C00");
+        QTRY_COMPARE(m_peers[0]->commands().size(), 1);
+        QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" X X X X"));
+        QCOMPARE(exchange()->replyPending(), quint8(0));
+        QCOMPARE(exchange()->txd(), QStringLiteral(" C 0 0  [CR] "));
+        QTRY_COMPARE(exchange()->txd(), QString());
+        QCOMPARE(exchange()->rxd(), QString());
+    }
+
+    void repliesWithinOneCollectionAddUp()
+    {
+        start("ComPort=7\nBaudRate=96", {7});
+        exchange()->send("CR0");
+        QTRY_COMPARE(exchange()->replyBuffer(), QByteArray("00\r"));
+        exchange()->send("CR1");
+        QCOMPARE(exchange()->replyPending(), quint8(1));
+        QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" 0 0  [CR] 1  [CR] "));
+        // A reply after the collection closed starts a new one.
+        m_peers[0]->setFaults({.delayMs = 150});
+        exchange()->send("CR1");
+        exchange()->Timer2_Timer();
+        QCOMPARE(exchange()->rxd(), QStringLiteral(" X X X X"));
+        QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" 1  [CR] "));
+    }
+
+    void sendWithPortClosed()
+    {
+        start("ComPort=7\nBaudRate=96", {7});
+        m_form->MSComm1()->setPortOpen(false);
+        exchange()->send("C01");
+        QCOMPARE(m_form->values().CommandText, QByteArray("C01\r"));
+        QCOMPARE(exchange()->status(), QStringLiteral(" No port open: press COM"));
+        QCOMPARE(exchange()->txd(), QString());
+        QCOMPARE(exchange()->replyPending(), quint8(0));
+        QVERIFY(!exchange()->Timer2()->isActive() && !exchange()->Timer4()->isActive());
+        m_form->MSComm1()->setPortOpen(true);
+        exchange()->send("C01");
+        QCOMPARE(exchange()->status(), QString());
+        QCOMPARE(exchange()->txd(), QStringLiteral(" C 0 1  [CR] "));
+    }
     void holdRepeatsWithShortTimeouts()
     {
         start("ComPort=6", {6});
         m_peers[0]->setFaults({.noReply = true});
-        QTest::mousePress(button("Command30"), Qt::LeftButton);
+        // The keyboard does not start a repeat; any mouse button does.
+        button("Command30")->setFocus();
+        QTest::keyClick(button("Command30"), Qt::Key_Space);
+        QCOMPARE(m_form->values().CommandText, QByteArray());
+        QTest::mousePress(button("Command30"), Qt::MiddleButton);
         QCOMPARE(m_form->holdRepeat()->Timer1()->interval(), 100);
         QCOMPARE(m_form->holdRepeat()->Timer1()->timerType(), Qt::PreciseTimer);
         QCOMPARE(exchange()->Timer2()->interval(), 150);
@@ -383,7 +420,7 @@ class TstShell : public QObject
         m_form->values().CommandText = "C00\r";
         m_form->holdRepeat()->Timer1_Timer();
         QCOMPARE(m_form->values().CommandText, QByteArray("C20\r"));
-        QTest::mouseRelease(button("Command30"), Qt::LeftButton);
+        QTest::mouseRelease(button("Command30"), Qt::MiddleButton);
         QTest::qWait(80);
         const QList<QByteArray> held = sent();
         QCOMPARE(held, QList<QByteArray>(held.size(), "C20\r"));
@@ -405,11 +442,11 @@ class TstShell : public QObject
         start("ComPort=6", {6});
         QTest::mouseClick(button("Command44"), Qt::LeftButton);
         QTRY_COMPARE(exchange()->status(), QStringLiteral(" Power ON"));
-        QTest::mousePress(button("Command2"), Qt::LeftButton);
+        QTest::mousePress(button("Command2"), Qt::RightButton);
         // Held for well over the one-second clearing.
         QTRY_VERIFY_WITH_TIMEOUT(sent().count("C0A\r") >= 13, 5000);
         QCOMPARE(exchange()->status(), QStringLiteral(" Power ON"));
-        QTest::mouseRelease(button("Command2"), Qt::LeftButton);
+        QTest::mouseRelease(button("Command2"), Qt::RightButton);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(exchange()->txd() + exchange()->rxd(), QString());
