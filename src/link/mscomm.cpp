@@ -67,11 +67,6 @@ void MSComm::setSettings(const QString& settings)
         m_port.setBaudRate(baud);
 }
 
-QString MSComm::devicePath() const
-{
-    return PortMap::devicePath(m_commPort);
-}
-
 void MSComm::stopReopening()
 {
     m_watch.stop();

@@ -62,9 +62,6 @@ class MSComm : public QObject
     qint16 CommEvent() const { return m_commEvent; }
     QByteArray Input();
 
-    // The device that the last open used (or would use).
-    QString devicePath() const;
-
     bool isReopening() const { return m_watch.isWatching(); }
     void stopReopening();
     PortWatch* watch() { return &m_watch; }

@@ -63,14 +63,12 @@ void TraceLine::setText(const QString& text)
     if (QStringView(text).left(shown) != QStringView(m_text).left(shown))
         update();
     m_text = text;
-    if (!QAccessible::isActive())
-        return;
-    if (accessibleName().isEmpty()) {
+    // A line has no value interface: screen readers hear its text as its
+    // name, so a name change is what announces it.
+    if (QAccessible::isActive() && accessibleName().isEmpty()) {
         QAccessibleEvent named(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&named);
     }
-    QAccessibleValueChangeEvent changed(this, text);
-    QAccessible::updateAccessibility(&changed);
 }
 
 qsizetype TraceLine::shownLength()

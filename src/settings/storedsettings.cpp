@@ -89,12 +89,6 @@ QString SettingsStore::save(const QString& section, const QString& key, const QS
     return whyNotWritten(store->fileName());
 }
 
-QString SettingsStore::filePath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/ORVA/ORVA.conf");
-}
-
 qint16 storedPortNo()
 {
     return leadingInt16(

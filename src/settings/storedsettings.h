@@ -15,7 +15,6 @@ class SettingsStore
     static QString get(const QString& section, const QString& key, const QString& defaultText);
     // Returns why the text could not be stored, or an empty text.
     static QString save(const QString& section, const QString& key, const QString& text);
-    static QString filePath();
     // Why the store's files cannot be used at all (one that is not a regular
     // file would block QSettings on reading), or an empty text. Checked
     // before QSettings touches them.
