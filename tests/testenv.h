@@ -48,6 +48,7 @@ inline QList<Row> readTable(const QString& file)
         const QStringList cells = line.split('\t');
         if (line.startsWith('#') && cells.size() > 1)
             columns = line.mid(2).split('\t');
+        // A data line opens a new row at its first cell.
         for (qsizetype i = 0; !line.startsWith('#') && i < columns.size(); ++i)
             (i ? rows.last() : rows.emplace_back())[columns[i]] = cells.value(i);
     }

@@ -114,6 +114,7 @@ class TstReference : public QObject
         if (label || qobject_cast<TraceLine*>(w)) {
             const Qt::Alignment h =
                 label ? label->alignment() & Qt::AlignHorizontal_Mask : Qt::Alignment();
+            // A platform colour (inactive caption text) can only be seen to be filled in.
             const bool special = !design["colour"].startsWith('#');
             return with(f,
                         {{"colour", !w->autoFillBackground() ? "default"

@@ -421,9 +421,6 @@ class TstShell : public QObject
         m_form->holdRepeat()->Timer1_Timer();
         QCOMPARE(m_form->values().CommandText, QByteArray("C20\r"));
         QTest::mouseRelease(button("Command30"), Qt::MiddleButton);
-        QTest::qWait(80);
-        const QList<QByteArray> held = sent();
-        QCOMPARE(held, QList<QByteArray>(held.size(), "C20\r"));
         // A tick already queued at the release finds no repeat and sends nothing.
         m_form->holdRepeat()->Timer1_Timer();
         QVERIFY(!exchange()->Timer2()->isActive());
@@ -434,7 +431,8 @@ class TstShell : public QObject
         QTest::mouseClick(button("Command17"), Qt::LeftButton);
         QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" X X X X"));
         QVERIFY2(clock.elapsed() >= 450, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(sent().size(), held.size() + 1);
+        const QList<QByteArray> all = sent();
+        QCOMPARE(all, QList<QByteArray>(all.size() - 1, "C20\r") << "C00\r");
     }
 
     void releaseRestartsTheClearing()
