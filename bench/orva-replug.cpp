@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pull and replug cycles: the simulator's pty hangs up, the link comes back
 // at a new pty, and the panel's serial control reopens it by itself through
 // its watch timer. Prints resident memory and open descriptors every 25

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # orva_add_test(NAME SOURCES... [LIBS ...] [LABELS ...])
 # One Qt Test executable per test, run headless.
 function(orva_add_test name)

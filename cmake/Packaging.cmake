@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Desktop integration, manual pages, documentation and the Debian package.
 # Included at the end of the root CMakeLists.txt, once all targets exist.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages the panel needs to build, run and be tested,
 # skipping those already there. Sourced by the other scripts.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the panel and starts it. With a USB-serial adapter plugged in it uses
 # the port stored in your settings (or asks for one); with none, or with
 # --sim, it starts the bundled projector simulator and points the panel at it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates the README's pictures from the real program under Xvfb, talking
 # to the simulator: the full view after a STATUS read, the COM PORT dialog and
 # both consoles.   scripts/screenshots.sh [BUILD_DIR]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs the whole test suite: unit, widget and
 # end-to-end tests, then all of them again under the address, leak and
 # undefined-behaviour sanitizers.

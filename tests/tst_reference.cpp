@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "consoles/consolewindow.h"
 #include "link/catalogue.h"
 #include "look/look.h"

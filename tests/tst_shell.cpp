@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "panel/holdrepeat.h"
@@ -13,6 +14,10 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace orva;
 using Kind = ConsoleWindow::Kind;
@@ -382,6 +387,22 @@ class TstShell : public QObject
         exchange()->Timer2_Timer();
         QCOMPARE(exchange()->rxd(), QStringLiteral(" X X X X"));
         QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" 1  [CR] "));
+    }
+
+    void replyBufferIsBounded()
+    {
+        // A far side that streams without end, with no send to close the
+        // collection.
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(master)), PortMap::linkPath(8)));
+        m_form = m_harness.startPanel("ComPort=8");
+        const QByteArray noise(40000, 'A');
+        for (qsizetype sent = 0; sent < noise.size(); QCoreApplication::processEvents())
+            sent += qMax<qsizetype>(0, ::write(master, noise.constData() + sent, noise.size() - sent));
+        QTRY_COMPARE(exchange()->replyBuffer().size(), 32767);
+        QCOMPARE(exchange()->rxd().size(), 1 + 2 * 32767);
+        ::close(master);
     }
 
     void sendWithPortClosed()

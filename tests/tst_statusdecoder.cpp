@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "decode/statusdecoder.h"
 #include "link/trace.h"
 #include "testenv.h"

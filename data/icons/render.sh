@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the 32 px PNG from the SVG. The PNG is kept in the tree so that a
 # build needs no SVG renderer; run this again after editing the SVG.
 set -eu

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Drives the real panel under Xvfb with real input (xdotool) over a real
 # pseudo-terminal to the simulator, and checks what the simulator received.
 #   e2e_panel.sh ORVA_CONTROL ORVA_PROJECTOR_SIM

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The line pulled and plugged back, on the real programs: the simulator hangs
 # up after one command, COM5 stays a link that leads nowhere, a new simulator
 # at the same link is reopened by the panel without a click, and SIGTERM ends

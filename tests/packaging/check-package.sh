@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package of a finished build, runs lintian and the desktop
 # validators on it, installs it with apt, starts the installed panel under
 # Xvfb against the installed simulator, and removes the package again.
