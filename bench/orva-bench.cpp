@@ -4,6 +4,7 @@
 #include "link/mscomm.h"
 #include "link/portmap.h"
 #include "panel/holdrepeat.h"
+#include "procstat.h"
 #include "shell/form1.h"
 
 #include <QApplication>
@@ -356,18 +357,6 @@ StreamResult benchStreamInView(orva::Form1& form, FarSide& far, FarSide::Stream 
     exchange->Timer2_Timer();
     exchange->Timer4_Timer();
     return result;
-}
-
-// Resident memory of the process in KiB, from the kernel's own count.
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
 }
 
 // Columns padded to their widest cell; the first and last are left-aligned.

@@ -8,6 +8,7 @@
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "link/portmap.h"
+#include "procstat.h"
 #include "ptypeer.h"
 
 #include <QCoreApplication>
@@ -30,17 +31,6 @@ constexpr int kPort = 3;
 constexpr int kWarmUp = 10;
 constexpr int kCycles = 100;
 constexpr int kWaitLimitMs = 5000;
-
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
 
 qsizetype openDescriptors()
 {
