@@ -36,12 +36,6 @@ bool hungUp(const QSerialPort& port)
 
 } // namespace
 
-SerialError::SerialError(const QString& reason, const QString& hint,
-                         std::optional<OpenFailure> failure)
-    : std::runtime_error(reason.toStdString()), m_reason(reason), m_hint(hint), m_failure(failure)
-{
-}
-
 MSComm::MSComm(QObject* parent) : QObject(parent)
 {
     m_clock.start();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "line/line.h"
 #include "lineloss.h"
 #include "portfacts.h"
 #include "portmap.h"
@@ -11,28 +12,9 @@
 #include <QSerialPort>
 #include <QString>
 
-#include <optional>
-#include <stdexcept>
 
 namespace orva
 {
-
-// A port that would not open or configure, with the port's own reason and a
-// hint for the user where the reason has a usual cure.
-class SerialError : public std::runtime_error
-{
-  public:
-    SerialError(const QString& reason, const QString& hint = {},
-                std::optional<OpenFailure> failure = std::nullopt);
-    QString reason() const { return m_reason; }
-    QString hint() const { return m_hint; }
-    std::optional<OpenFailure> failure() const { return m_failure; }
-
-  private:
-    QString m_reason;
-    QString m_hint;
-    std::optional<OpenFailure> m_failure;
-};
 
 // The serial control the panel talks through: the port number and settings
 // text of the classic communications control over a QSerialPort. Every

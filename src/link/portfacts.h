@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "line/line.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -22,12 +24,6 @@ struct DeviceFacts {
     // A live lock file on the device: its process and that process's name.
     qint64 lockPid = 0;
     QString lockHolder;
-};
-
-enum class OpenFailure {
-    Missing,
-    Refused,
-    Busy,
 };
 
 DeviceFacts probeDevice(const QString& device);
