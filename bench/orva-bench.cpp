@@ -2,7 +2,7 @@
 #include "farside.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
-#include "link/portmap.h"
+#include "line/portmap.h"
 #include "panel/holdrepeat.h"
 #include "procstat.h"
 #include "shell/form1.h"

@@ -7,7 +7,7 @@
 
 #include "link/exchange.h"
 #include "link/mscomm.h"
-#include "link/portmap.h"
+#include "line/portmap.h"
 #include "procstat.h"
 #include "ptypeer.h"
 

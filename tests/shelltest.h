@@ -2,7 +2,7 @@
 #pragma once
 
 #include "link/mscomm.h"
-#include "link/portmap.h"
+#include "line/portmap.h"
 #include "ptypeer.h"
 #include "shell/form1.h"
 #include "testenv.h"

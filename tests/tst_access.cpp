@@ -106,13 +106,14 @@ class TstAccess : public QObject
     }
 
     // The bridge is told of the change only with a screen reader attached;
-    // here the name it would then read is checked.
+    // here the name it would then read is checked: words, not the drawn
+    // padding.
     void statusLineSpeaksItsText()
     {
         QTest::mouseClick(qobject_cast<QPushButton*>(widget("Command44")), Qt::LeftButton);
         QTRY_COMPARE(
             QAccessible::queryAccessibleInterface(widget("Label25"))->text(QAccessible::Name),
-            QStringLiteral(" Power ON"));
+            QStringLiteral("Power ON"));
     }
 
     // The focused button shows a dotted ring that stands out from its face

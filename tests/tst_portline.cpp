@@ -1,4 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "line/lineloss.h"
+#include "line/portfacts.h"
+#include "line/portmap.h"
+#include "line/serialline.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "panel/holdrepeat.h"
@@ -148,7 +152,7 @@ class TstPortLine : public QObject
             QTRY_VERIFY(exchange()->status().contains(m_busy));
             lock.unlock();
         }
-        comm()->watch()->look();
+        qobject_cast<SerialLine*>(comm()->line())->watch()->look();
         QCOMPARE(comm()->PortOpen(), then != 1);
         QCOMPARE(com->palette().color(QPalette::Button) == face, then != 1);
         QCOMPARE(exchange()->status() == " Port back: COM7", then != 1);

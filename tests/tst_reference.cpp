@@ -324,7 +324,9 @@ class TstReference : public QObject
                 order << r["name"];
             for (QWidget* f = window->focusWidget(); f && chain.size() < order.size();
                  f = f->nextInFocusChain())
-                if (f->focusPolicy() & Qt::TabFocus)
+                // A radio group is entered at its checked option, so the
+                // others take the focus by click or arrow only.
+                if (f->focusPolicy() != Qt::NoFocus)
                     chain << f->objectName();
             const bool placed = design["left"] != "-";
             const QRect g = placed ? window->geometry() : QRect(QPoint(), window->size());

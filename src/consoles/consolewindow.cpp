@@ -2,9 +2,12 @@
 #include "consolewindow.h"
 
 #include "link/catalogue.h"
+#include "link/exchange.h"
+#include "look/accessibility.h"
 #include "look/look.h"
 #include "look/twips.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -73,10 +76,13 @@ QPushButton* makeButton(const char* name, const char* caption, const Twips& twip
 
 ConsoleWindow::ConsoleWindow(Kind kind, QWidget* owner, Sender sender)
     : QWidget(owner, flagsOf(designOf(kind))), m_owner(owner), m_send(std::move(sender)),
-      m_combo1(new QComboBox(this))
+      m_combo1(new QComboBox(this)), m_announcer(new Announcer(this))
 {
     const ConsoleDesign& d = designOf(kind);
     installFontSubstitutes();
+    QFont font = captionFont(9);
+    font.setBold(false);
+    holdDesignedLook(this, font);
     setObjectName(QLatin1String(d.name));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QLatin1String(d.caption));
@@ -103,6 +109,10 @@ ConsoleWindow::ConsoleWindow(Kind kind, QWidget* owner, Sender sender)
     m_combo1->setFocus();
 
     Form_Load();
+    connect(m_combo1, &QComboBox::currentIndexChanged, this, &ConsoleWindow::tellRow);
+    // The answer comes through the panel's exchange, which its window owns.
+    if (auto* exchange = owner ? owner->findChild<Exchange*>() : nullptr)
+        connect(exchange, &Exchange::answered, this, &ConsoleWindow::tellAnswer);
 }
 
 ConsoleWindow* ConsoleWindow::showConsole(QPointer<ConsoleWindow>& slot, Kind kind, QWidget* owner,
@@ -123,7 +133,27 @@ void ConsoleWindow::Form_Load()
 
 void ConsoleWindow::Command1_Click()
 {
+    m_awaitingAnswer = true;
     m_send(commandOfRow(m_combo1->currentText()));
+}
+
+void ConsoleWindow::tellAnswer(const QString& rxd)
+{
+    if (!m_awaitingAnswer)
+        return;
+    m_awaitingAnswer = false;
+    m_announcer->say(spokenReply(rxd));
+}
+
+void ConsoleWindow::tellRow()
+{
+    // The open list is read by the screen reader itself.
+    if (m_combo1->view()->isVisible())
+        return;
+    const QString row = m_combo1->currentText();
+    const QString words =
+        QString::fromLatin1(commandOfRow(row).chopped(1)) + u' ' + row.mid(row.indexOf(u':') + 1);
+    m_announcer->say(words.simplified().isEmpty() ? QStringLiteral("blank") : words.simplified());
 }
 
 void ConsoleWindow::Command2_Click()

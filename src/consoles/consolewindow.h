@@ -10,6 +10,8 @@ class QComboBox;
 namespace orva
 {
 
+class Announcer;
+
 // A command console: a fixed list of rows, SEND for the chosen row's command
 // and END back to the window that owns it. Form3 and Form4 differ only in
 // design.
@@ -32,10 +34,19 @@ class ConsoleWindow : public QWidget
     void Command1_Click();
     void Command2_Click();
 
+    // Speaks the answer to this console's SEND (the RxD line's trace), so it
+    // is heard while the focus stays here.
+    void tellAnswer(const QString& rxd);
+
   private:
+    // A row changed from the keyboard with the list closed is spoken.
+    void tellRow();
+
     QWidget* m_owner;
     Sender m_send;
     QComboBox* m_combo1;
+    Announcer* m_announcer;
+    bool m_awaitingAnswer = false;
 };
 
 } // namespace orva

@@ -71,6 +71,9 @@ class Line : public QObject
     virtual void stopReopening() = 0;
 
   signals:
+    // open() is under way and takes a while (what names the port); an empty
+    // what when it is over, opened or not.
+    void opening(const QString& what);
     // Data bytes arrived.
     void readyRead();
     // The line went away under an open port; it is closed now and being

@@ -94,6 +94,7 @@ void Exchange::Timer2_Timer()
 {
     if (ReplyPending == 1)
         setRxd(QStringLiteral(" X X X X"));
+    emit answered(m_rxd);
     m_timer2.stop();
     resetCollection();
     ReplyPending = 0;

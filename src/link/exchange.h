@@ -65,6 +65,9 @@ class Exchange : public QObject
     // Something the user must know that is not a reply: a send with no port
     // open, a lost port, a port back. It is on the STATUS line already.
     void notice(const QString& text);
+    // The reply collection closed: what the RxD line shows of the answer,
+    // " X X X X" when none came.
+    void answered(const QString& rxd);
     // The notice that asks the user to act (press COM), or empty once the
     // port is open again.
     void troubleChanged(const QString& text);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "traceline.h"
 
+#include "accessibility.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPainter>
@@ -21,17 +23,25 @@ class TraceLineAccessible : public QAccessibleWidget
     {
     }
 
+    QAccessible::Role role() const override
+    {
+        return line()->announced() ? QAccessible::Notification : QAccessible::StaticText;
+    }
+
     QString text(QAccessible::Text t) const override
     {
-        const QString whole = static_cast<TraceLine*>(widget())->text();
+        const QString whole = line()->text();
         if (t == QAccessible::Value)
             return whole;
         // Like a label: named by its text, and while that is empty by its
         // caption.
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty() && !whole.isEmpty())
-            return whole;
+            return line()->announced() ? spokenStatus(whole) : whole;
         return QAccessibleWidget::text(t);
     }
+
+  private:
+    TraceLine* line() const { return static_cast<TraceLine*>(widget()); }
 };
 
 QAccessibleInterface* traceLineInterface(const QString& className, QObject* object)
@@ -64,8 +74,12 @@ void TraceLine::setText(const QString& text)
     if (QStringView(text).left(shown) != QStringView(m_text).left(shown))
         update();
     m_text = text;
+    if (m_announced && !text.isEmpty() && accessibleName().isEmpty()) {
+        announce(this);
+        return;
+    }
     // A line has no value interface: screen readers hear its text as its
-    // name, so a name change is what announces it.
+    // name, so a name change is what tells it.
     if (QAccessible::isActive() && accessibleName().isEmpty()) {
         QAccessibleEvent named(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&named);

@@ -20,6 +20,10 @@ class TraceLine : public QWidget
     explicit TraceLine(QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
+    // An announced line is spoken at each new text, in words, whatever has
+    // the focus (the STATUS line).
+    bool announced() const { return m_announced; }
+    void setAnnounced(bool on) { m_announced = on; }
 
   public slots:
     // Bytes from the line are shown as they are, never as markup.
@@ -34,6 +38,7 @@ class TraceLine : public QWidget
     qsizetype shownLength();
 
     QString m_text;
+    bool m_announced = false;
     // Of the font's printable ASCII characters, in pixels; 0 until painted.
     int m_narrowest = 0;
 };

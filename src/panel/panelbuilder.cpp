@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panelbuilder.h"
 
+#include "look/accessibility.h"
 #include "look/look.h"
 #include "look/traceline.h"
 #include "look/twips.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -23,7 +25,7 @@ QColor designColour(const QString& colour)
     // Qt has no role for an inactive title bar's text; that text is drawn
     // greyed out, which is what disabled text is.
     if (colour == QLatin1String("inactiveCaptionText"))
-        return QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
+        return designedPalette().color(QPalette::Disabled, QPalette::WindowText);
     return QColor(colour);
 }
 
@@ -57,6 +59,46 @@ QAccessibleInterface* groupFrameAccessible(const QString& classname, QObject* ob
         return nullptr;
     return new QAccessibleWidget(frame, QAccessible::Grouping);
 }
+
+// The views cut the window short: what lies below its edge is out of sight
+// and must not take the focus (nor a Space meant for something else).
+class ShownAreaFocus : public QObject
+{
+  public:
+    ShownAreaFocus(QWidget* form, const QHash<QString, QWidget*>& widgets) : QObject(form)
+    {
+        for (QWidget* w : widgets)
+            if (w->focusPolicy() != Qt::NoFocus)
+                m_designed.insert(w, w->focusPolicy());
+        form->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            follow(static_cast<QWidget*>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    void follow(QWidget* form)
+    {
+        QWidget* focused = form->focusWidget();
+        for (auto it = m_designed.cbegin(); it != m_designed.cend(); ++it) {
+            const QRect place(it.key()->mapTo(form, QPoint()), it.key()->size());
+            it.key()->setFocusPolicy(form->rect().intersects(place) ? it.value() : Qt::NoFocus);
+        }
+        if (focused && focused->focusPolicy() == Qt::NoFocus) {
+            QWidget* next = focused->nextInFocusChain();
+            while (next != focused && !(next->focusPolicy() & Qt::TabFocus && next->isVisible()))
+                next = next->nextInFocusChain();
+            next->setFocus(Qt::TabFocusReason);
+        }
+    }
+
+    QHash<QWidget*, Qt::FocusPolicy> m_designed;
+};
 
 void fillBackground(QWidget* w, const QString& colour, const QString& textColour)
 {
@@ -111,6 +153,8 @@ QWidget* makeButton(const WidgetRow& r, QWidget* parent)
     // follows a caption that changes (CLOSE/OPEN).
     if (const QString name = spokenName(r); name != r.caption)
         b->setAccessibleName(name);
+    if (const QString more = spokenDescription(r); !more.isEmpty())
+        b->setAccessibleDescription((b->accessibleDescription() + u' ' + more).trimmed());
     b->setAutoDefault(false);
     return b;
 }
@@ -168,13 +212,18 @@ QHash<QString, QWidget*> buildMainWindow(QWidget* form)
     // A caption label names the line beside it for screen readers, which
     // then read "RxD" with the line's text.
     for (const WidgetRow& r : mainWindowTable())
-        if (auto* l = qobject_cast<QLabel*>(widgets.value(r.name)); l && !r.buddy.isEmpty())
+        if (auto* l = qobject_cast<QLabel*>(widgets.value(r.name)); l && !r.buddy.isEmpty()) {
             l->setBuddy(widgets.value(r.buddy));
+            // The STATUS line carries the answers and the port notices.
+            if (auto* line = qobject_cast<TraceLine*>(l->buddy()); line && r.title)
+                line->setAnnounced(true);
+        }
 
     std::stable_sort(buttons.begin(), buttons.end(),
                      [](const WidgetRow* a, const WidgetRow* b) { return a->tab < b->tab; });
     for (qsizetype i = 1; i < buttons.size(); ++i)
         QWidget::setTabOrder(widgets.value(buttons[i - 1]->name), widgets.value(buttons[i]->name));
+    new ShownAreaFocus(form, widgets);
     return widgets;
 }
 

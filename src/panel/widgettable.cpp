@@ -2,7 +2,9 @@
 #include "widgettable.h"
 
 #include "holdrepeat.h"
+#include "link/catalogue.h"
 
+#include <QHash>
 #include <QStringList>
 
 namespace orva
@@ -355,6 +357,32 @@ QString spokenName(const WidgetRow& row)
     const QString own = row.accessibleName.isEmpty() ? row.caption : row.accessibleName;
     const QString group = groupTitle(row.container);
     return group.isEmpty() ? own : group + u' ' + own;
+}
+
+QString spokenDescription(const WidgetRow& row)
+{
+    static const QHash<QByteArray, QString> reads = {
+        {"CR0", QStringLiteral("power state: on, stand-by, warming up, cooling down or a fault")},
+        {"CR1", QStringLiteral("selected input")},
+        {"CR3", QStringLiteral("lamp hours")},
+        {"CR4", QStringLiteral("installation setting: normal, or reversed for ceiling or rear "
+                               "projection")},
+        {"CR6", QStringLiteral("three temperatures")},
+        {"CR LAMPSTS", QStringLiteral("lamp status: on, off or failed")},
+        {"CR LAMPMODE", QStringLiteral("lamp mode: high, normal or eco")},
+    };
+    if (row.action == ButtonAction::Click && reads.contains(row.command))
+        return QStringLiteral("Reads the %1; the answer is spoken.").arg(reads.value(row.command));
+    if (row.action != ButtonAction::Hold)
+        return {};
+    const QStringList& rows = basicCommandRows();
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (commandOfRow(rows[i]) == row.command + '\r')
+            return QStringLiteral("From the keyboard: row %1 of the Basic Command console, %2 %3.")
+                .arg(i + 1)
+                .arg(QString::fromLatin1(row.command),
+                     rows[i].mid(rows[i].indexOf(u':') + 1).trimmed());
+    return {};
 }
 
 } // namespace orva

@@ -62,5 +62,9 @@ QString groupTitle(const QString& frame);
 // picture's words) after its group's title, so that the six "OFF" buttons
 // are told apart. Free-standing buttons keep their caption.
 QString spokenName(const WidgetRow& row);
+// What a button does beyond its name, for a screen reader: what a status read
+// reads; for a hold button, the Basic Command console row that sends the same
+// command from the keyboard. Empty for the other widgets.
+QString spokenDescription(const WidgetRow& row);
 
 } // namespace orva

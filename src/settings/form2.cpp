@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form2.h"
 
+#include "line/portmap.h"
 #include "link/mscomm.h"
-#include "link/portmap.h"
+#include "look/accessibility.h"
+#include "look/look.h"
 #include "look/twips.h"
 #include "numbers.h"
 #include "storedsettings.h"
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextDocument>
+#include <utility>
 
 namespace orva
 {
@@ -54,6 +57,10 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
                    Qt::MSWindowsFixedSizeDialogHint);
     if (mainWindow)
         setWindowIcon(mainWindow->windowIcon());
+    installFontSubstitutes();
+    QFont font = captionFont(9);
+    font.setBold(false);
+    holdDesignedLook(this, font);
     setGeometry(twipsRect(6930, 4725, 3105, 4005));
     setFixedSize(toPixels(3105), toPixels(4005));
 
@@ -90,11 +97,12 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
         connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 optionMarked(i);
+            tabToChecked();
         });
         m_options[i] = option;
     }
     for (int i = 2; i < 7; ++i)
-        m_options[i]->setToolTip(portTip(m_options[i]));
+        showTip(m_options[i]);
 
     m_text1 = new QLineEdit(QStringLiteral("0"), frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
@@ -134,7 +142,30 @@ void Form2::Form_Load()
         m_options[port + 1]->setChecked(true);
     applyRate();
     m_text1->setSelection(0, 1);
-    m_text1->setToolTip(portTip(m_text1));
+    showTip(m_text1);
+}
+
+void Form2::tabToChecked()
+{
+    // As in every toolkit's radio group, Tab enters a group at its checked
+    // option; arrows move within it. A group with none checked is entered at
+    // its first option.
+    for (const auto& [first, last] : {std::pair{0, 1}, std::pair{2, 6}}) {
+        bool anyChecked = false;
+        for (int i = first; i <= last; ++i)
+            anyChecked = anyChecked || m_options[i]->isChecked();
+        for (int i = first; i <= last; ++i)
+            m_options[i]->setFocusPolicy(!anyChecked || m_options[i]->isChecked() ? Qt::StrongFocus
+                                                                                  : Qt::ClickFocus);
+    }
+}
+
+void Form2::showTip(QWidget* control)
+{
+    const QString tip = portTip(control);
+    control->setToolTip(Qt::convertFromPlainText(tip));
+    // A screen reader reads the description as it is: no markup.
+    control->setAccessibleDescription(tip);
 }
 
 void Form2::applyRate()
@@ -195,14 +226,14 @@ QString Form2::portTip(QObject* control) const
             return QStringLiteral("Type a port number from 1 to 15");
         portNo = *number;
     }
-    return Qt::convertFromPlainText(PortMap::describe(portNo));
+    return PortMap::describe(portNo);
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     // An adapter plugged in while the dialog is open shows in the next tip.
     if (event->type() == QEvent::ToolTip)
-        static_cast<QWidget*>(watched)->setToolTip(portTip(watched));
+        showTip(static_cast<QWidget*>(watched));
     return QDialog::eventFilter(watched, event);
 }
 

@@ -50,6 +50,9 @@ class Form2 : public QDialog
     void finish();
     // Where the option or the OTHER box leads, looked up now.
     QString portTip(QObject* control) const;
+    // Sets the tip as a tooltip and as a plain accessible description.
+    void showTip(QWidget* control);
+    void tabToChecked();
 
     QWidget* m_main;
     MSComm* m_comm;

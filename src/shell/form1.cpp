@@ -4,12 +4,14 @@
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "look/accessibility.h"
 #include "look/look.h"
 #include "look/traceline.h"
 #include "look/twips.h"
 #include "panel/holdrepeat.h"
 #include "panel/panelbuilder.h"
 #include "panel/widgettable.h"
+#include "placement.h"
 #include "settings/storedsettings.h"
 
 #include <QApplication>
@@ -46,14 +48,11 @@ Form1::Form1(Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
     m_comm->setObjectName(QStringLiteral("MSComm1"));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-    setPalette(p);
     setAutoFillBackground(true);
     installFontSubstitutes();
     QFont font = captionFont(7.5);
     font.setBold(false);
-    setFont(font);
+    holdDesignedLook(this, font, QColor(0xC0, 0xC0, 0xC0));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orva-control.png")));
 
     m_widgets = buildMainWindow(this);
@@ -108,6 +107,12 @@ Form1::~Form1()
     delete m_form4;
 }
 
+void Form1::setStartChoice(std::optional<qint16> portNo, std::optional<quint8> baudCode)
+{
+    m_startPort = portNo;
+    m_startBaud = baudCode;
+}
+
 void Form1::start()
 {
     if (Form_Load()) {
@@ -119,20 +124,25 @@ void Form1::start()
 bool Form1::Form_Load()
 {
     setOuterHeight(kCollapsedHeight);
-    m_values.PortNo = storedPortNo();
+    m_values.PortNo = m_startPort.value_or(storedPortNo());
     if (!isValidPort(m_values.PortNo)) {
         showComDialog(true);
         return false;
     }
-    m_values.BaudCode = storedBaudCode();
+    m_values.BaudCode = m_startBaud.value_or(storedBaudCode());
     try {
         m_comm->setSettings(settingsText(m_values.BaudCode));
         m_comm->setCommPort(m_values.PortNo);
         m_comm->setPortOpen(true);
-    } catch (const SerialError&) {
+    } catch (const SerialError& e) {
         // The dialog is the place to choose another port; it reports its own
-        // failures.
+        // failures. A port named on the command line was asked for by name,
+        // so the user is told why it did not open.
         showComDialog(true);
+        if (m_startPort)
+            m_hooks.messageBox(m_form2, QStringLiteral("Retry Comport"), QStringLiteral("Error"),
+                               e.hint().isEmpty() ? e.reason()
+                                                  : e.reason() + QLatin1Char('\n') + e.hint());
         return false;
     }
     m_exchange->resetCollection();
@@ -227,6 +237,16 @@ int Form1::outerHeight() const
 void Form1::setOuterHeight(int twips)
 {
     setFixedSize(width(), clientPixels(twips));
+    // A taller view must not reach below the screen.
+    if (isVisible())
+        if (const QScreen* s = screen()) {
+            const QRect frame = frameGeometry();
+            const QRect client = geometry();
+            const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                                   frame.right() - client.right(),
+                                   frame.bottom() - client.bottom());
+            move(keepOnScreen(s->availableGeometry(), margins, size(), pos()));
+        }
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -327,6 +347,9 @@ void Form1::showTrouble(const QString& text)
         face.setColor(QPalette::Button, kTroubleFace);
     com->setPalette(face);
     com->setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text.trimmed()));
+    // Heard too, not only seen: the notice in words, never its markup.
+    com->setAccessibleName(text.isEmpty() ? QString() : QStringLiteral("COM, ") + text.trimmed());
+    com->setAccessibleDescription(text.trimmed());
 }
 
 void Form1::closeOtherWindows()
@@ -343,10 +366,10 @@ void Form1::centreOnScreen()
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
-    const QRect area = s->geometry();
-    const int frame = toPixels(kFrameTwips);
-    move(area.x() + (area.width() - width()) / 2,
-         area.y() + (area.height() - height() - frame) / 2);
+    // Before the window is shown its frame is unknown: the designed frame
+    // height stands in for it.
+    move(orva::centreOnScreen(s->availableGeometry(), QMargins(0, toPixels(kFrameTwips), 0, 0),
+                              size()));
 }
 
 } // namespace orva

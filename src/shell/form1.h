@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QKeyEvent;
 
@@ -44,6 +45,9 @@ class Form1 : public QWidget
     explicit Form1(Hooks hooks, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // A port or rate given for this run, used by Form_Load instead of the
+    // stored one; only OK in COM PORT stores a choice.
+    void setStartChoice(std::optional<qint16> portNo, std::optional<quint8> baudCode);
     // Form_Load, then shows the window unless the COM PORT dialog came up
     // instead (which shows it when it closes).
     void start();
@@ -96,6 +100,8 @@ class Form1 : public QWidget
     QPointer<ConsoleWindow> m_form3;
     QPointer<ConsoleWindow> m_form4;
     bool m_closing = false;
+    std::optional<qint16> m_startPort;
+    std::optional<quint8> m_startBaud;
 };
 
 } // namespace orva

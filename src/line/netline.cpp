@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "netline.h"
+
+#include <QEventLoop>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <utility>
+
+namespace orva
+{
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+// A raw TCP server gives no sign of taking the panel other than keeping the
+// connection: one that takes a single client closes a second one at once.
+constexpr auto kRawSettle = 250ms;
+constexpr int kRetryLongestSeconds = 3;
+// What a refusing server said, shown in its own words up to this length.
+constexpr qsizetype kEarlyLimit = 80;
+
+// A dead peer (cable pulled, gateway off) shows within about 11 s when idle
+// and 10 s after a write; the kernel keeps time, the panel uses no CPU.
+void keepAlive(qintptr socket)
+{
+    const int fd = int(socket);
+    const int on = 1, idle = 5, interval = 2, count = 3;
+    const unsigned userTimeoutMs = 10000;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+}
+
+QString printable(QByteArrayView bytes)
+{
+    QString out;
+    for (const char c : bytes)
+        out += (c >= 0x20 && c < 0x7f) ? QChar::fromLatin1(c) : QChar(u' ');
+    return out.simplified();
+}
+
+} // namespace
+
+NetLine::NetLine(int portNo, const NetAddress& address, QObject* parent)
+    : Line(parent), m_portNo(portNo), m_address(address)
+{
+    m_deadline.setSingleShot(true);
+    m_retry.setSingleShot(true);
+    connect(&m_socket, &QTcpSocket::connected, this, &NetLine::onConnected);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &NetLine::onReadable);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetLine::onError);
+    connect(&m_retry, &QTimer::timeout, this, &NetLine::attempt);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Connecting) {
+            fail(QStringLiteral("no answer within %1 s").arg(kConnectTimeout.count()),
+                 QStringLiteral("Check that %1 is on and reachable and that port %2 is let "
+                                "through.")
+                     .arg(m_address.host)
+                     .arg(m_address.port));
+        } else if (m_phase == Phase::Negotiating) {
+            // A server that runs the port but does not answer the rate is
+            // taken as it is: nothing more would come by waiting.
+            if (m_address.kind == NetAddress::Kind::Raw || m_configured)
+                succeed();
+            else
+                notRfc2217();
+        }
+    });
+}
+
+QString NetLine::describe() const
+{
+    return QStringLiteral("COM%1 (%2)").arg(m_portNo).arg(m_address.url());
+}
+
+void NetLine::open(qint32 baud)
+{
+    if (m_phase == Phase::Open)
+        throw SerialError(QStringLiteral("The port is already open"));
+    stopReopening();
+    m_baud = baud;
+    QEventLoop wait;
+    m_wait = &wait;
+    m_failure.reset();
+    emit opening(describe());
+    attempt();
+    // Painting goes on, input waits: nothing can be pressed twice meanwhile.
+    if (m_phase == Phase::Connecting || m_phase == Phase::Negotiating)
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    m_wait = nullptr;
+    emit opening({});
+    if (m_phase == Phase::Open)
+        return;
+    if (!m_failure) {
+        m_socket.abort();
+        m_phase = Phase::Closed;
+        throw SerialError(describe() + QStringLiteral(": connecting was stopped"));
+    }
+    throw SerialError(*std::exchange(m_failure, std::nullopt));
+}
+
+void NetLine::close()
+{
+    stopReopening();
+    m_deadline.stop();
+    m_phase = Phase::Closed;
+    m_socket.abort();
+    m_in.clear();
+    if (m_wait)
+        m_wait->quit();
+}
+
+void NetLine::stopReopening()
+{
+    m_retry.stop();
+    if (m_reopening && m_phase != Phase::Open) {
+        m_deadline.stop();
+        m_phase = Phase::Closed;
+        m_socket.abort();
+    }
+    m_reopening = false;
+}
+
+void NetLine::setBaudRate(qint32 baud)
+{
+    m_baud = baud;
+    if (m_phase == Phase::Open && m_address.kind == NetAddress::Kind::Rfc2217)
+        m_socket.write(TelnetCodec::setBaudRate(quint32(baud)));
+}
+
+void NetLine::write(const QByteArray& bytes)
+{
+    if (m_phase != Phase::Open)
+        throw SerialError(QStringLiteral("No port is open"));
+    const QByteArray wire =
+        m_address.kind == NetAddress::Kind::Rfc2217 ? TelnetCodec::escape(bytes) : bytes;
+    if (m_socket.write(wire) != wire.size())
+        throw SerialError(m_socket.errorString());
+    // Out now rather than when the event loop comes round.
+    m_socket.flush();
+}
+
+QByteArray NetLine::readAll()
+{
+    return std::exchange(m_in, {});
+}
+
+void NetLine::attempt()
+{
+    m_phase = Phase::Connecting;
+    m_codec = TelnetCodec{};
+    m_configured = false;
+    m_in.clear();
+    m_early.clear();
+    m_socket.abort();
+    m_deadline.start(kConnectTimeout);
+    m_socket.connectToHost(m_address.host, m_address.port);
+}
+
+void NetLine::onConnected()
+{
+    keepAlive(m_socket.socketDescriptor());
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_phase = Phase::Negotiating;
+    if (m_address.kind == NetAddress::Kind::Raw) {
+        m_deadline.start(kRawSettle);
+        return;
+    }
+    m_socket.write(m_codec.start());
+    m_deadline.start(kNegotiateTimeout);
+}
+
+void NetLine::onReadable()
+{
+    const QByteArray bytes = m_socket.readAll();
+    QByteArray data = bytes;
+    bool acknowledged = false;
+    if (m_address.kind == NetAddress::Kind::Rfc2217) {
+        TelnetCodec::Decoded decoded = m_codec.decode(bytes);
+        if (!decoded.reply.isEmpty())
+            m_socket.write(decoded.reply);
+        data = std::move(decoded.data);
+        for (const auto& sub : decoded.subnegotiations)
+            acknowledged =
+                acknowledged || (sub.option == TelnetCodec::kComPort &&
+                                 sub.payload.startsWith(char(TelnetCodec::kSetBaudRateReply)));
+    }
+    if (m_phase == Phase::Open) {
+        if (data.isEmpty())
+            return;
+        m_in += data;
+        emit readyRead();
+        return;
+    }
+    if (m_phase != Phase::Negotiating)
+        return;
+    m_early += data.left(kEarlyLimit - m_early.size());
+    if (m_address.kind == NetAddress::Kind::Raw)
+        return;
+    if (m_codec.comPort() == TelnetCodec::ComPort::Refused) {
+        notRfc2217();
+        return;
+    }
+    if (m_codec.comPort() == TelnetCodec::ComPort::Accepted && !m_configured) {
+        m_configured = true;
+        m_socket.write(TelnetCodec::setBaudRate(quint32(m_baud)) + TelnetCodec::set8N1());
+    }
+    // The rate's answer shows the port is ours; a server that allows one
+    // client closes instead. Line-control answers (DTR, RTS) are never
+    // waited for: some servers never send them.
+    if (m_configured && acknowledged)
+        succeed();
+}
+
+void NetLine::onError(QAbstractSocket::SocketError error)
+{
+    if (m_phase == Phase::Closed)
+        return;
+    if (m_phase == Phase::Open) {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            lose(QStringLiteral("the server closed the connection"));
+        else if (error == QAbstractSocket::SocketTimeoutError ||
+                 error == QAbstractSocket::NetworkError)
+            lose(QStringLiteral("no answer from the server"));
+        else
+            lose(m_socket.errorString());
+        return;
+    }
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        fail(QStringLiteral("connection refused"),
+             QStringLiteral("Nothing takes connections at %1 port %2: start the serial server "
+                            "there (ser2net), or correct the port number in ports/COM%3.")
+                 .arg(m_address.host)
+                 .arg(m_address.port)
+                 .arg(m_portNo));
+        break;
+    case QAbstractSocket::HostNotFoundError:
+        fail(QStringLiteral("host not found"),
+             QStringLiteral("Check the host name in ports/COM%1, or write its address instead.")
+                 .arg(m_portNo));
+        break;
+    case QAbstractSocket::RemoteHostClosedError: {
+        const QString said = printable(m_early);
+        fail(said.isEmpty() ? QStringLiteral("busy: the server closed the connection at once")
+                            : QStringLiteral("busy: the server says \"%1\"").arg(said),
+             QStringLiteral("The server takes one client at a time: end the program that holds "
+                            "the port there, then try again."),
+             OpenFailure::Busy);
+        break;
+    }
+    default:
+        fail(m_socket.errorString());
+    }
+}
+
+void NetLine::notRfc2217()
+{
+    NetAddress raw = m_address;
+    raw.kind = NetAddress::Kind::Raw;
+    fail(QStringLiteral("the server does not speak RFC 2217"),
+         QStringLiteral("If it passes bytes as they are, write %1 in ports/COM%2 instead and set "
+                        "the rate on the server.")
+             .arg(raw.url())
+             .arg(m_portNo));
+}
+
+void NetLine::succeed()
+{
+    m_deadline.stop();
+    m_phase = Phase::Open;
+    m_retries = 0;
+    m_lastRefusal.clear();
+    m_early.clear();
+    if (m_wait) {
+        m_wait->quit();
+        return;
+    }
+    m_reopening = false;
+    emit back();
+}
+
+void NetLine::fail(const QString& cause, const QString& hint, std::optional<OpenFailure> failure)
+{
+    m_deadline.stop();
+    m_phase = Phase::Closed;
+    m_socket.abort();
+    if (m_wait) {
+        m_failure = SerialError(QStringLiteral("%1: %2").arg(describe(), cause), hint, failure);
+        m_wait->quit();
+        return;
+    }
+    if (!m_reopening)
+        return;
+    // Silence while the server is away; a server that answers but will not
+    // take the panel is said once.
+    if (failure == OpenFailure::Busy && cause != m_lastRefusal) {
+        m_lastRefusal = cause;
+        emit reopenFailed(cause);
+    }
+    m_retry.start(std::chrono::seconds(std::min(++m_retries, kRetryLongestSeconds)));
+}
+
+void NetLine::lose(const QString& reason)
+{
+    m_deadline.stop();
+    m_phase = Phase::Closed;
+    m_socket.abort();
+    m_in.clear();
+    m_reopening = true;
+    m_retries = 0;
+    m_lastRefusal.clear();
+    m_retry.start(1s);
+    emit lost(reason);
+}
+
+} // namespace orva

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "line.h"
+#include "netaddress.h"
+#include "telnetcodec.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+class QEventLoop;
+
+namespace orva
+{
+
+// A COM port that is a serial port on a network server: RFC 2217 (the rate
+// and 8N1 set on the far port, telnet kept out of the data) or raw TCP.
+//
+// open() waits for the connection in a local event loop that paints but
+// takes no input, so the windows stay drawn and nothing is clicked twice. A
+// lost connection is retried, without blocking, at most once a second and at
+// least every three seconds, until stopReopening() or close(). No lock file:
+// the server decides who may use its port.
+class NetLine : public Line
+{
+    Q_OBJECT
+  public:
+    // The longest wait for the server to take the connection and for it to
+    // answer the telnet negotiation; together under 10 s.
+    static constexpr std::chrono::seconds kConnectTimeout{5};
+    static constexpr std::chrono::seconds kNegotiateTimeout{3};
+
+    NetLine(int portNo, const NetAddress& address, QObject* parent = nullptr);
+
+    void open(qint32 baud) override;
+    void close() override;
+    bool isOpen() const override { return m_phase == Phase::Open; }
+    void setBaudRate(qint32 baud) override;
+    void write(const QByteArray& bytes) override;
+    QByteArray readAll() override;
+    QString describe() const override;
+    bool isReopening() const override { return m_reopening; }
+    void stopReopening() override;
+
+  private:
+    enum class Phase { Closed, Connecting, Negotiating, Open };
+
+    void attempt();
+    void onConnected();
+    void onReadable();
+    void onError(QAbstractSocket::SocketError error);
+    void notRfc2217();
+    void succeed();
+    void fail(const QString& cause, const QString& hint = {},
+              std::optional<OpenFailure> failure = std::nullopt);
+    void lose(const QString& reason);
+
+    int m_portNo;
+    NetAddress m_address;
+    QTcpSocket m_socket;
+    TelnetCodec m_codec;
+    Phase m_phase = Phase::Closed;
+    qint32 m_baud = 9600;
+    QByteArray m_in;
+    // What a server said before the port was ours ("Port already in use").
+    QByteArray m_early;
+    QTimer m_deadline;
+    QTimer m_retry;
+    // The rate and 8N1 went out; the server runs the port for us.
+    bool m_configured = false;
+    int m_retries = 0;
+    bool m_reopening = false;
+    QString m_lastRefusal;
+    QEventLoop* m_wait = nullptr;
+    std::optional<SerialError> m_failure;
+};
+
+} // namespace orva

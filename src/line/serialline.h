@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "line.h"
+#include "lineloss.h"
+#include "portmap.h"
+#include "portwatch.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+
+namespace orva
+{
+
+// A COM port that is a serial device on this machine: a UART, a USB adapter,
+// a pseudo-terminal, reached through the user's ports/COMn link or the COM
+// table. It notices a line gone from the port's own notifications and
+// watches the path it opened through for the device to come back.
+class SerialLine : public Line
+{
+    Q_OBJECT
+  public:
+    explicit SerialLine(int portNo, QObject* parent = nullptr);
+
+    void open(qint32 baud) override;
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    void setBaudRate(qint32 baud) override;
+    void write(const QByteArray& bytes) override;
+    QByteArray readAll() override;
+    QString describe() const override;
+    bool isReopening() const override { return m_watch.isWatching(); }
+    void stopReopening() override { m_watch.stop(); }
+
+    // The watch for the lost port; tests look through it without waiting.
+    PortWatch* watch() { return &m_watch; }
+
+  private:
+    void openRoute(const PortRoute& route);
+    void reopen();
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+    void lose(LossPath path);
+
+    const int m_portNo;
+    QSerialPort m_port;
+    qint32 m_baud = 9600;
+    bool m_losing = false;
+    LossDetector m_detector;
+    QElapsedTimer m_clock;
+    PortRoute m_route;
+    QString m_device;
+    PortWatch m_watch;
+};
+
+} // namespace orva

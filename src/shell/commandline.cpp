@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace orva
+{
+
+namespace
+{
+
+const QString kProgram = QStringLiteral("orva-control");
+const QString kUsage =
+    QStringLiteral("Usage: orva-control [--port COMn] [--rate 9600|19200] [--send TEXT]\n");
+
+// QGuiApplication's and QApplication's own options, which QApplication takes
+// out of the arguments later. Listed so that they are not unknown here.
+const QStringList kQtOptionsWithValue = {
+    QStringLiteral("platform"),      QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+    QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+    QStringLiteral("geometry"),      QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),  QStringLiteral("title"),
+    QStringLiteral("display"),       QStringLiteral("name"),
+    QStringLiteral("session"),       QStringLiteral("style"),
+    QStringLiteral("stylesheet"),    QStringLiteral("visual"),
+    QStringLiteral("ncols"),
+};
+const QStringList kQtOptionsAlone = {
+    QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+    QStringLiteral("dograb"),  QStringLiteral("sync"),        QStringLiteral("cmap"),
+};
+
+CommandLine usageError(const QString& message)
+{
+    CommandLine line;
+    line.action = CommandLine::Action::Exit;
+    line.exitCode = kUsageExit;
+    line.text = kProgram + QStringLiteral(": ") + message + QLatin1Char('\n') + kUsage +
+                QStringLiteral("Try 'orva-control --help' for more information.\n");
+    return line;
+}
+
+CommandLine exitWith(const QString& text)
+{
+    CommandLine line;
+    line.action = CommandLine::Action::Exit;
+    line.text = text;
+    return line;
+}
+
+// "COM5", "com5" or "5".
+std::optional<qint16> portNumber(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(?:COM)?([0-9]{1,2})$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text);
+    const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (number < 1 || number > 15)
+        return std::nullopt;
+    return qint16(number);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-platform xcb).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Control panel for the ORVA MV-TR58 data projector on a serial line.\n"
+                       "With no option the panel opens the port chosen last in COM PORT."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and end."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and end."));
+    const QCommandLineOption port(
+        {QStringLiteral("p"), QStringLiteral("port")},
+        QStringLiteral("Use COMn (1 to 15; COM may be left out) for this run instead of the "
+                       "port chosen in COM PORT."),
+        QStringLiteral("COMn"));
+    // -p and -s as in GTKTerm, whose users expect them.
+    const QCommandLineOption rate(
+        {QStringLiteral("s"), QStringLiteral("rate"), QStringLiteral("speed")},
+        QStringLiteral("Use 9600 or 19200 bit/s for this run."), QStringLiteral("RATE"));
+    const QCommandLineOption send(
+        QStringLiteral("send"),
+        QStringLiteral("Send TEXT and a carriage return without opening a window, print "
+                       "the reply's trace (and STATUS for a status read) and end: 0 when an "
+                       "answer came, 1 when none came, 2 when the port would not open."),
+        QStringLiteral("TEXT"));
+    parser.addOptions({help, version, port, rate, send});
+    for (const QString& name : kQtOptionsWithValue) {
+        QCommandLineOption qt(name, QString(), QStringLiteral("value"));
+        qt.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qt);
+    }
+    for (const QString& name : kQtOptionsAlone) {
+        QCommandLineOption qt(name);
+        qt.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qt);
+    }
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        // The parser's own first line names whatever binary is running.
+        QString text = parser.helpText();
+        text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
+        return exitWith(kUsage + text);
+    }
+    if (parser.isSet(version))
+        return exitWith(kProgram + QStringLiteral(" " ORVA_VERSION "\n"));
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    CommandLine line;
+    if (parser.isSet(port)) {
+        line.portNo = portNumber(parser.value(port));
+        if (!line.portNo)
+            return usageError(QStringLiteral("--port wants COM1 to COM15 (or 1 to 15), not '%1'")
+                                  .arg(parser.value(port)));
+    }
+    if (parser.isSet(rate)) {
+        const QString value = parser.value(rate);
+        if (value == QLatin1String("9600"))
+            line.baudCode = 96;
+        else if (value == QLatin1String("19200"))
+            line.baudCode = 192;
+        else
+            return usageError(QStringLiteral("--rate wants 9600 or 19200, not '%1'").arg(value));
+    }
+    if (parser.isSet(send)) {
+        const QString text = parser.value(send);
+        // A command is printable ASCII; the carriage return is added.
+        static const QRegularExpression printable(QStringLiteral("^[ -~]+$"));
+        if (!printable.match(text).hasMatch())
+            return usageError(
+                QStringLiteral("--send wants a command of printable ASCII characters"));
+        line.action = CommandLine::Action::Send;
+        line.command = text.toLatin1();
+    }
+    return line;
+}
+
+} // namespace orva

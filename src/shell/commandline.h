@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+namespace orva
+{
+
+// What the command line asks for. It is read before any window exists, so
+// --help, --version, --send and a usage error need no display.
+struct CommandLine {
+    enum class Action {
+        Panel, // start the panel (the port and rate below, if given, for this run)
+        Send,  // send one command from a script, print the reply, end
+        Exit,  // print text and end with exitCode: help, version or a usage error
+    };
+    Action action = Action::Panel;
+    std::optional<qint16> portNo;
+    std::optional<quint8> baudCode;
+    // The command without its carriage return.
+    QByteArray command;
+    // Printed on standard output when exitCode is 0, else on standard error.
+    QString text;
+    int exitCode = 0;
+};
+
+// Exit codes of a usage error and of a port that would not open.
+constexpr int kUsageExit = 2;
+
+// Reads the arguments (the program name first). Qt's own options (-platform,
+// -style, -display …) are let through for QApplication to take.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+} // namespace orva
