@@ -15,7 +15,7 @@
 using namespace orva;
 
 // The program's tables and its live windows against the reference data in
-// tests/data, transcribed from the design, field by field.
+// tests/data, written by hand, field by field.
 namespace
 {
 
@@ -241,7 +241,7 @@ class TstReference : public QObject
         const qsizetype head = design["command"].size() + 4;
         const QString separator = row.section(':', 0, 0).mid(head);
         const QString description = row.section(':', 1);
-        // Descriptions the design leaves free are phrases beginning with "Get".
+        // Rows with no fixed description ("-") read as phrases beginning with "Get".
         const QString free = design["description"] == "-" && i < 81 ? "-" : "";
         const bool phrase = description.startsWith("Get ") && description.size() > 8;
         COMPARE_FIELDS((Row{{"console row", combo(2)->itemText(i)},

@@ -11,7 +11,7 @@ class QWidget;
 namespace orva
 {
 
-// Creates the main window's widgets from the design table as children of
+// Creates the main window's widgets from its widget table as children of
 // form, each named after its row, and returns them by name. The lines are
 // painted by an unnamed layer below all of them.
 QHash<QString, QWidget*> buildMainWindow(QWidget* form);
