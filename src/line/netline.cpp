@@ -19,7 +19,11 @@ using namespace std::chrono_literals;
 // A raw TCP server gives no sign of taking the panel other than keeping the
 // connection: one that takes a single client closes a second one at once.
 constexpr auto kRawSettle = 250ms;
-constexpr int kRetryLongestSeconds = 3;
+// Reconnecting: an unreachable server's attempt gives up after the first SYN
+// retransmission, and attempts are one to two seconds apart, so a server back
+// is in use again within 5 s and a server away costs no CPU.
+constexpr auto kReconnectTimeout = 3s;
+constexpr int kRetryLongestSeconds = 2;
 // What a refusing server said, shown in its own words up to this length.
 constexpr qsizetype kEarlyLimit = 80;
 
@@ -57,7 +61,13 @@ NetLine::NetLine(int portNo, const NetAddress& address, QObject* parent)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetLine::onError);
     connect(&m_retry, &QTimer::timeout, this, &NetLine::attempt);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
-        if (m_phase == Phase::Connecting) {
+        if (m_phase == Phase::Connecting && m_socket.state() == QAbstractSocket::HostLookupState) {
+            fail(QStringLiteral("host not found within %1 s").arg(kConnectTimeout.count()),
+                 QStringLiteral("The name server does not answer for %1: check the network, or "
+                                "write the server's address in ports/COM%2 instead.")
+                     .arg(m_address.host)
+                     .arg(m_portNo));
+        } else if (m_phase == Phase::Connecting) {
             fail(QStringLiteral("no answer within %1 s").arg(kConnectTimeout.count()),
                  QStringLiteral("Check that %1 is on and reachable and that port %2 is let "
                                 "through.")
@@ -159,7 +169,7 @@ void NetLine::attempt()
     m_in.clear();
     m_early.clear();
     m_socket.abort();
-    m_deadline.start(kConnectTimeout);
+    m_deadline.start(m_reopening ? kReconnectTimeout : kConnectTimeout);
     m_socket.connectToHost(m_address.host, m_address.port);
 }
 
@@ -247,12 +257,21 @@ void NetLine::onError(QAbstractSocket::SocketError error)
                  .arg(m_portNo));
         break;
     case QAbstractSocket::RemoteHostClosedError: {
+        // ser2net says "Port already in use" to a second client, or why its
+        // device would not open; a server that says nothing and closes is
+        // taken to be serving someone else.
         const QString said = printable(m_early);
-        fail(said.isEmpty() ? QStringLiteral("busy: the server closed the connection at once")
-                            : QStringLiteral("busy: the server says \"%1\"").arg(said),
-             QStringLiteral("The server takes one client at a time: end the program that holds "
-                            "the port there, then try again."),
-             OpenFailure::Busy);
+        if (said.isEmpty() || said.contains(QLatin1String("in use"), Qt::CaseInsensitive))
+            fail(said.isEmpty() ? QStringLiteral("busy: the server closed the connection at once")
+                                : QStringLiteral("busy: the server says \"%1\"").arg(said),
+                 QStringLiteral("The server takes one client at a time: end the program that "
+                                "holds the port there, then try again."),
+                 OpenFailure::Busy);
+        else
+            fail(QStringLiteral("the server says \"%1\"").arg(said),
+                 QStringLiteral("The server could not use its serial port: check the device "
+                                "and the server's configuration there."),
+                 OpenFailure::Missing);
         break;
     }
     default:
@@ -299,10 +318,10 @@ void NetLine::fail(const QString& cause, const QString& hint, std::optional<Open
     if (!m_reopening)
         return;
     // Silence while the server is away; a server that answers but will not
-    // take the panel is said once.
-    if (failure == OpenFailure::Busy && cause != m_lastRefusal) {
+    // take the panel (busy, its device missing) is said once.
+    if (failure && cause != m_lastRefusal) {
         m_lastRefusal = cause;
-        emit reopenFailed(cause);
+        emit reopenFailed(QStringLiteral("COM%1 not back (%2)").arg(m_portNo).arg(cause));
     }
     m_retry.start(std::chrono::seconds(std::min(++m_retries, kRetryLongestSeconds)));
 }

@@ -22,7 +22,7 @@ namespace orva
 // open() waits for the connection in a local event loop that paints but
 // takes no input, so the windows stay drawn and nothing is clicked twice. A
 // lost connection is retried, without blocking, at most once a second and at
-// least every three seconds, until stopReopening() or close(). No lock file:
+// least every two seconds, until stopReopening() or close(). No lock file:
 // the server decides who may use its port.
 class NetLine : public Line
 {

@@ -27,6 +27,11 @@ Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
     connect(m_comm, &MSComm::portBack, this,
             [this](int portNo) { tell(QStringLiteral(" Port back: COM%1").arg(portNo), false); });
     connect(m_comm, &MSComm::opened, this, &Exchange::dropNotice);
+    // Shown while the window waits for a network port; the standing notice
+    // is back when that is over.
+    connect(m_comm, &MSComm::opening, this, [this](const QString& what) {
+        setStatus(what.isEmpty() ? m_notice : QStringLiteral(" Connecting to %1").arg(what));
+    });
 }
 
 void Exchange::send(const QByteArray& command)

@@ -73,6 +73,7 @@ void MSComm::setPortOpen(bool open)
     const qint32 baud = parseBaud(m_settings);
     m_line.reset();
     std::unique_ptr<Line> line = makeLine(m_commPort);
+    connect(line.get(), &Line::opening, this, &MSComm::opening);
     line->open(baud);
     m_line = std::move(line);
     connect(m_line.get(), &Line::readyRead, this, &MSComm::onReadyRead);

@@ -47,6 +47,9 @@ class MSComm : public QObject
 
   signals:
     void OnComm();
+    // setPortOpen(true) is connecting to a port that takes a while (what
+    // names it); an empty what when that is over.
+    void opening(const QString& what);
     // setPortOpen(true) opened the port.
     void opened();
     // The line went away under an open port (adapter pulled, far side hung

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form2.h"
 
-#include "line/portmap.h"
+#include "line/lines.h"
 #include "link/mscomm.h"
 #include "look/accessibility.h"
 #include "look/look.h"
@@ -226,7 +226,7 @@ QString Form2::portTip(QObject* control) const
             return QStringLiteral("Type a port number from 1 to 15");
         portNo = *number;
     }
-    return PortMap::describe(portNo);
+    return describePort(portNo);
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
