@@ -33,9 +33,10 @@ install(FILES ${ORVA_DATA_DIR}/orva-control.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVA_DATA_DIR}/icons/orva-control.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${ORVA_DATA_DIR}/icons/orva-control-32.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
-        RENAME orva-control.png)
+foreach(size ${ORVA_ICON_SIZES})
+  install(FILES ${ORVA_ICON_DIR}/${size}x${size}/orva-control.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
 # AppStream tools look the file up by the component id.
 install(FILES ${ORVA_DATA_DIR}/orva-control.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
