@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/commandline.h"
 #include "shell/placement.h"
+#include "simcommandline.h"
 
 #include <QTest>
 
 using orva::CommandLine;
 using Action = CommandLine::Action;
 
-// The command line and the window placement: both pure, so no display and
-// no window take part.
+// The panel's and the simulator's command lines and the window placement: all
+// pure, so no display and no window take part.
 class TstCommandLine : public QObject
 {
     Q_OBJECT
@@ -88,6 +89,47 @@ class TstCommandLine : public QObject
         if (exitCode != 0)
             QVERIFY2(line.text.startsWith("orva-control: ") && line.text.count('\n') == 3,
                      qPrintable(line.text));
+    }
+
+    // The simulator's options: ranges, conflicts and what reaches the faults.
+    void simOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode"); // -1: runs
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("--version")
+            << QStringList{"--version"} << 0 << "orva-projector-sim " ORVA_VERSION;
+        QTest::newRow("COM 15 is the last port")
+            << QStringList{"--com",          "15", "--delay",         "0",    "--split", "3",
+                           "--hangup-after", "2",  "--garbage-first", "--log"}
+            << -1 << QString();
+        QTest::newRow("COM 16 is none") << QStringList{"--com", "16"} << 2
+                                        << "orva-projector-sim: --com wants 1 to 15, not '16'";
+        QTest::newRow("negative delay")
+            << QStringList{"--delay", "-5"} << 2
+            << "orva-projector-sim: --delay wants a whole number, 0 or more, not '-5'";
+        QTest::newRow("unknown option")
+            << QStringList{"--bogus"} << 2 << "orva-projector-sim: Unknown option 'bogus'.";
+        QTest::newRow("--com and --link") << QStringList{"--com", "5", "--link", "/tmp/p"} << 2
+                                          << "orva-projector-sim: give --link or --com, not both";
+        QTest::newRow("stray argument")
+            << QStringList{"5"} << 2 << "orva-projector-sim: unexpected argument '5'";
+    }
+    void simOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, firstLine);
+        const auto line = orva::sim::parseSimCommandLine(QStringList{"orva-projector-sim"} + args);
+        QCOMPARE(line.run ? -1 : line.exitCode, exitCode);
+        QCOMPARE(line.text.section('\n', 0, 0), firstLine);
+        if (line.run) {
+            QCOMPARE(line.comNumber, 15);
+            QCOMPARE(line.faults.splitPieces, 3);
+            QCOMPARE(line.faults.hangUpAfter, 2);
+            QCOMPARE(line.faults.garbage, orva::sim::FaultOptions::Garbage::Before);
+            QVERIFY(line.log && !line.model.powerOn);
+        }
     }
 
     void placement_data()

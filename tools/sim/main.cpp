@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ptypeer.h"
+#include "simcommandline.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-using orva::sim::FaultOptions;
 using orva::sim::PtyPeer;
 
 namespace
@@ -63,111 +62,36 @@ QString comPortLink(int number)
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const orva::sim::SimCommandLine line = orva::sim::parseSimCommandLine(arguments);
+    if (!line.run) {
+        std::fputs(line.text.toLocal8Bit().constData(), line.exitCode == 0 ? stdout : stderr);
+        return line.exitCode;
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orva-projector-sim"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Projector on a pseudo-terminal, for trying out orva-control."));
-    parser.addHelpOption();
-    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Link the port as PATH."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption com(QStringLiteral("com"),
-                                 QStringLiteral("Link the port where the panel looks for COM N."),
-                                 QStringLiteral("N"));
-    const QCommandLineOption noReply(QStringLiteral("no-reply"), QStringLiteral("Never answer."));
-    const QCommandLineOption delay(QStringLiteral("delay"),
-                                   QStringLiteral("Answer MS milliseconds late."),
-                                   QStringLiteral("MS"));
-    const QCommandLineOption split(QStringLiteral("split"),
-                                   QStringLiteral("Send each reply in N pieces."),
-                                   QStringLiteral("N"));
-    const QCommandLineOption splitGap(QStringLiteral("split-gap"),
-                                      QStringLiteral("Pause between pieces (default 20)."),
-                                      QStringLiteral("MS"), QStringLiteral("20"));
-    const QCommandLineOption ackFirst(QStringLiteral("ack-first"),
-                                      QStringLiteral("Send an ACK before each reply."));
-    const QCommandLineOption garbage(QStringLiteral("garbage"),
-                                     QStringLiteral("Send garbage instead of each reply."));
-    const QCommandLineOption garbageFirst(QStringLiteral("garbage-first"),
-                                          QStringLiteral("Send garbage before each reply."));
-    const QCommandLineOption stream(QStringLiteral("stream"),
-                                    QStringLiteral("Send unsolicited bytes at the line rate."));
-    const QCommandLineOption hangUpAfter(QStringLiteral("hangup-after"),
-                                         QStringLiteral("Hang up after N commands."),
-                                         QStringLiteral("N"));
-    const QCommandLineOption powerOn(QStringLiteral("power-on"),
-                                     QStringLiteral("Start switched on."));
-    const QCommandLineOption warmUp(QStringLiteral("warmup"),
-                                    QStringLiteral("Count-down length (default 3000)."),
-                                    QStringLiteral("MS"), QStringLiteral("3000"));
-    const QCommandLineOption coolDown(QStringLiteral("cooldown"),
-                                      QStringLiteral("Cooling length (default 5000)."),
-                                      QStringLiteral("MS"), QStringLiteral("5000"));
-    const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Print each command received."));
-    parser.addOptions({link, com, noReply, delay, split, splitGap, ackFirst, garbage, garbageFirst,
-                       stream, hangUpAfter, powerOn, warmUp, coolDown, log});
-    parser.process(app);
-
-    bool valid = true;
-    const auto number = [&](const QCommandLineOption& option, int minimum) {
-        if (!parser.isSet(option) && option.defaultValues().isEmpty())
-            return 0;
-        bool ok = false;
-        const int value = parser.value(option).toInt(&ok);
-        if (!ok || value < minimum) {
-            say(stderr, "orva-projector-sim: bad value for --" + option.names().first().toUtf8());
-            valid = false;
-        }
-        return value;
-    };
-
-    FaultOptions faults;
-    faults.noReply = parser.isSet(noReply);
-    faults.delayMs = number(delay, 0);
-    faults.splitPieces = parser.isSet(split) ? number(split, 1) : 1;
-    faults.splitGapMs = number(splitGap, 0);
-    faults.ackFirst = parser.isSet(ackFirst);
-    if (parser.isSet(garbage))
-        faults.garbage = FaultOptions::Garbage::Instead;
-    else if (parser.isSet(garbageFirst))
-        faults.garbage = FaultOptions::Garbage::Before;
-    faults.stream = parser.isSet(stream);
-    faults.hangUpAfter = number(hangUpAfter, 1);
-
-    orva::sim::ProjectorModel::Options model;
-    model.powerOn = parser.isSet(powerOn);
-    model.warmUpMs = number(warmUp, 0);
-    model.coolDownMs = number(coolDown, 0);
-
-    const int comNumber = number(com, 1);
-    if (parser.isSet(link) && parser.isSet(com)) {
-        say(stderr, "orva-projector-sim: give --link or --com, not both");
-        valid = false;
-    }
-    if (!valid)
-        return 2;
-
-    PtyPeer peer(model, faults);
+    PtyPeer peer(line.model, line.faults);
     if (!peer.isOpen()) {
         say(stderr, "orva-projector-sim: " + peer.errorString().toUtf8());
         return 1;
     }
-    const QString linkPath = parser.isSet(com) ? comPortLink(comNumber) : parser.value(link);
+    const QString linkPath = line.comNumber ? comPortLink(line.comNumber) : line.linkPath;
     // COM N stays a link to the simulator's place after it ends, so the panel
     // reports it gone instead of opening the default device for that number.
     const bool linked =
-        parser.isSet(com)
+        line.comNumber
             ? peer.linkThrough(linkPath, QFileInfo(linkPath).absolutePath() +
-                                             QStringLiteral("/.COM%1.sim").arg(comNumber))
+                                             QStringLiteral("/.COM%1.sim").arg(line.comNumber))
             : linkPath.isEmpty() || peer.linkAs(linkPath);
     if (!linked) {
         say(stderr, "orva-projector-sim: " + peer.errorString().toUtf8());
         return 1;
     }
 
-    if (parser.isSet(log)) {
+    if (line.log) {
         QObject::connect(&peer, &PtyPeer::commandReceived, [](const QByteArray& command) {
             say(stdout, orva::sim::escapeForLog(command));
         });
