@@ -1,0 +1,371 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Network ports: the address a ports/COMn file holds, the telnet layer under
+// any split of its input and random bytes, and NetLine against a real ser2net
+// in front of the simulator's pseudo-terminal.
+#include "line/lines.h"
+#include "line/netaddress.h"
+#include "line/netline.h"
+#include "line/portmap.h"
+#include "line/telnetcodec.h"
+#include "ptypeer.h"
+#include "testenv.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace orva;
+
+namespace
+{
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+speed_t ptySpeed(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::close(fd);
+    return ::cfgetospeed(&t);
+}
+
+// What the telnet layer makes of a stream cut at the given offsets.
+TelnetCodec::Decoded decodeCut(const QByteArray& stream, QList<qsizetype> cuts)
+{
+    TelnetCodec codec;
+    codec.start();
+    TelnetCodec::Decoded all;
+    cuts.append(stream.size());
+    qsizetype from = 0;
+    for (const qsizetype to : cuts) {
+        const TelnetCodec::Decoded part =
+            codec.decode(QByteArrayView(stream).sliced(from, to - from));
+        all.data += part.data;
+        all.reply += part.reply;
+        all.subnegotiations += part.subnegotiations;
+        from = to;
+    }
+    return all;
+}
+
+} // namespace
+
+class TestNetLine : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<sim::PtyPeer> m_sim;
+    QTemporaryDir m_dir;
+    QProcess m_ser2net;
+    int m_bareMaster = -1;
+    quint16 m_rfc2217 = 0, m_raw = 0, m_bare = 0;
+
+    void startSer2net()
+    {
+        m_ser2net.start(QStringLiteral("ser2net"),
+                        {"-d", "-u", "-c", m_dir.filePath(QStringLiteral("ser2net.yaml"))});
+        QVERIFY2(m_ser2net.waitForStarted(), "ser2net is not installed (scripts/deps.sh)");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [this] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, m_bare);
+                return probe.waitForConnected(200);
+            }(),
+            5000);
+    }
+
+    NetLine* line(quint16 port, NetAddress::Kind kind = NetAddress::Kind::Rfc2217)
+    {
+        return new NetLine(7, {kind, QStringLiteral("127.0.0.1"), port}, this);
+    }
+    // ser2net lets the device go a moment after the last client left.
+    NetLine* opened(quint16 port, qint32 baud, NetAddress::Kind kind = NetAddress::Kind::Rfc2217)
+    {
+        for (int tries = 0;; ++tries) {
+            try {
+                NetLine* l = line(port, kind);
+                l->open(baud);
+                return l;
+            } catch (const SerialError& e) {
+                if (e.failure() != OpenFailure::Busy || tries == 20)
+                    throw;
+                QTest::qWait(100);
+            }
+        }
+    }
+
+    QByteArray readMaster()
+    {
+        char buffer[64];
+        const ssize_t n = ::read(m_bareMaster, buffer, sizeof buffer);
+        return QByteArray(buffer, n > 0 ? n : 0);
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        isolatedConfigHome();
+        m_sim = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
+        QVERIFY(m_sim->linkAs(m_dir.filePath(QStringLiteral("projector"))));
+        int slave = -1;
+        char name[64] = {};
+        QVERIFY(::openpty(&m_bareMaster, &slave, name, nullptr, nullptr) == 0);
+        ::fcntl(m_bareMaster, F_SETFL, O_NONBLOCK);
+        m_rfc2217 = freePort();
+        m_raw = freePort();
+        m_bare = freePort();
+        // The configuration ser2net 4 reads: one rate and 8N1 to start with,
+        // the client's RFC 2217 requests change it.
+        QFile yaml(m_dir.filePath(QStringLiteral("ser2net.yaml")));
+        QVERIFY(yaml.open(QIODevice::WriteOnly));
+        const QString device = m_sim->linkPath();
+        yaml.write(
+            QStringLiteral("%YAML 1.1\n---\n"
+                           "connection: &sim\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                           "  connector: serialdev,%2,9600n81,local\n"
+                           "connection: &raw\n  accepter: tcp,127.0.0.1,%3\n"
+                           "  connector: serialdev,%2,9600n81,local\n"
+                           "connection: &bare\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%4\n"
+                           "  connector: serialdev,%5,9600n81,local\n")
+                .arg(m_rfc2217)
+                .arg(device)
+                .arg(m_raw)
+                .arg(m_bare)
+                .arg(QString::fromLatin1(name))
+                .toUtf8());
+        yaml.close();
+        startSer2net();
+    }
+
+    void cleanupTestCase()
+    {
+        m_ser2net.kill();
+        m_ser2net.waitForFinished();
+    }
+
+    void address_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("rfc2217 name") << "rfc2217://gateway.lan:2217\n"
+                                      << "rfc2217://gateway.lan:2217";
+        QTest::newRow("raw IPv4") << "  socket://192.168.1.20:4001 "
+                                  << "socket://192.168.1.20:4001";
+        QTest::newRow("IPv6") << "RFC2217://[::1]:4001"
+                              << "rfc2217://[::1]:4001";
+        QTest::newRow("no scheme") << "gateway:2217"
+                                   << "";
+        QTest::newRow("IPv6 bare") << "socket://::1:4001"
+                                   << "";
+        QTest::newRow("IPv6 no port") << "socket://[::1]"
+                                      << "";
+        QTest::newRow("port 0") << "socket://gateway:0"
+                                << "";
+        QTest::newRow("port too big") << "socket://gateway:65536"
+                                      << "";
+        QTest::newRow("bad host") << "socket://gate_way:4001"
+                                  << "";
+        QTest::newRow("two lines") << "socket://a:1\nsocket://b:2"
+                                   << "";
+    }
+    void address()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, url);
+        QString why;
+        const auto a = NetAddress::parse(text, &why);
+        QCOMPARE(a ? a->url() : QString(), url);
+        QCOMPARE(why.isEmpty(), !url.isEmpty());
+    }
+
+    // A ports/COMn file names the port everywhere; one that holds anything
+    // else fails naming the file and what it holds.
+    void portFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("rfc2217") << QByteArray("rfc2217://gateway:2217\n")
+                                 << "COM7 (rfc2217://gateway:2217)";
+        QTest::newRow("raw") << QByteArray("socket://[::1]:4001") << "COM7 (socket://[::1]:4001)";
+        QTest::newRow("a path") << QByteArray("/dev/ttyUSB0\n")
+                                << "holds \"/dev/ttyUSB0\": not rfc2217://host:port";
+    }
+    void portFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, shown);
+        QDir().mkpath(PortMap::portsFolder());
+        QFile file(PortMap::linkPath(7));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        QVERIFY2(describePort(7).contains(shown), qPrintable(describePort(7)));
+        try {
+            QVERIFY(makeLine(7)->describe() == shown);
+        } catch (const SerialError& e) {
+            QVERIFY2(e.reason().contains(PortMap::linkPath(7)) && e.reason().contains(shown),
+                     qPrintable(e.reason()));
+        }
+        file.remove();
+    }
+
+    // ser2net's own opening, a doubled 0xFF, a subnegotiation with an
+    // escaped 0xFF in it and commands mixed into data: the same result
+    // whatever the stream is cut into.
+    void codecSplits()
+    {
+        const QByteArray stream =
+            QByteArray::fromHex("fffb03fffd03fffb01fffe01fffd00fffb00fffd2cfffa2c6b00fff0"
+                                "41ffff42fffa2c6500ffff2580fff0fff1430dfffa2c6908fff0ff");
+        const TelnetCodec::Decoded whole = decodeCut(stream, {});
+        QCOMPARE(whole.data, QByteArray("A\xff"
+                                        "BC\r"));
+        // Echo refused, the rest agreed already: no more than that goes back.
+        QCOMPARE(whole.reply, QByteArray::fromHex("fffe01"));
+        QCOMPARE(whole.subnegotiations.size(), 3);
+        QCOMPARE(whole.subnegotiations[1].payload, QByteArray::fromHex("6500ff2580"));
+        for (qsizetype i = 0; i <= stream.size(); ++i)
+            for (qsizetype j = i; j <= stream.size(); ++j) {
+                const TelnetCodec::Decoded cut = decodeCut(stream, {i, j});
+                QVERIFY(cut.data == whole.data && cut.reply == whole.reply &&
+                        cut.subnegotiations == whole.subnegotiations);
+            }
+    }
+
+    // Random bytes in random pieces: the same as in one piece, never more
+    // data than came in, answers bounded (no negotiation loop), and data
+    // escaped for the wire comes back as it was. ORVA_FUZZ_ROUNDS runs longer.
+    void codecFuzz()
+    {
+        const int rounds = qEnvironmentVariableIntValue("ORVA_FUZZ_ROUNDS");
+        QRandomGenerator random(16);
+        for (int round = 0; round < (rounds > 0 ? rounds : 3000); ++round) {
+            QByteArray stream(random.bounded(1, 300), 0);
+            for (char& c : stream)
+                c = char(random.bounded(8) == 0 ? 0xff : random.bounded(256));
+            QList<qsizetype> cuts;
+            for (qsizetype at = random.bounded(1, 40); at < stream.size();
+                 at += random.bounded(1, 40))
+                cuts.append(at);
+            const TelnetCodec::Decoded whole = decodeCut(stream, {});
+            const TelnetCodec::Decoded cut = decodeCut(stream, cuts);
+            QVERIFY(cut.data == whole.data && cut.reply == whole.reply &&
+                    cut.subnegotiations == whole.subnegotiations);
+            QVERIFY(whole.data.size() <= stream.size());
+            QVERIFY(whole.reply.size() <= 3 * 2 * 256);
+            TelnetCodec codec;
+            QCOMPARE(codec.decode(TelnetCodec::escape(stream)).data, stream);
+        }
+    }
+
+    void rate_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("19200") << 19200 << int(B19200);
+        QTest::newRow("9600") << 9600 << int(B9600);
+    }
+    // The rate chosen reaches the far pseudo-terminal, and a status read
+    // reaches the simulator and comes back, telnet kept out of it.
+    void rate()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, speed);
+        NetLine* l = opened(m_rfc2217, baud);
+        QCOMPARE(int(ptySpeed(m_sim->linkPath())), speed);
+        QByteArray reply;
+        l->write("CR0\r");
+        QTRY_COMPARE((reply += l->readAll()), QByteArray("00\r"));
+        l->setBaudRate(baud == 9600 ? 19200 : 9600);
+        QTRY_COMPARE(int(ptySpeed(m_sim->linkPath())), speed == B9600 ? int(B19200) : int(B9600));
+        l->close();
+    }
+
+    void rawExchange()
+    {
+        NetLine* l = opened(m_raw, 9600, NetAddress::Kind::Raw);
+        QByteArray reply;
+        l->write("CR0\r");
+        QTRY_COMPARE((reply += l->readAll()), QByteArray("00\r"));
+        l->close();
+    }
+
+    // 0xFF crosses the link as one byte both ways.
+    void byteFF()
+    {
+        NetLine* l = opened(m_bare, 19200);
+        const QByteArray bytes("\xff\x01\xff\xff\xfa\xf0", 6);
+        l->write(bytes);
+        QByteArray far;
+        QTRY_COMPARE((far += readMaster()), bytes);
+        QCOMPARE(::write(m_bareMaster, bytes.constData(), bytes.size()), bytes.size());
+        QByteArray back;
+        QTRY_COMPARE((back += l->readAll()), bytes);
+        l->close();
+    }
+
+    // Why a port would not open, in words, within the time the window waits.
+    void refusals()
+    {
+        NetLine* first = opened(m_rfc2217, 9600);
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        const struct {
+            quint16 port;
+            const char* reason;
+            std::optional<OpenFailure> failure;
+        } cases[] = {
+            {m_rfc2217, "busy: the server says \"Port already in use\"", OpenFailure::Busy},
+            {freePort(), "connection refused", std::nullopt},
+            {silent.serverPort(), "the server does not speak RFC 2217", std::nullopt},
+        };
+        for (const auto& c : cases) {
+            try {
+                line(c.port)->open(9600);
+                QFAIL(c.reason);
+            } catch (const SerialError& e) {
+                QVERIFY2(e.reason().endsWith(QLatin1String(c.reason)), qPrintable(e.reason()));
+                QVERIFY(e.failure() == c.failure && !e.hint().isEmpty());
+            }
+        }
+        first->close();
+    }
+
+    // A server restarted: the line is lost, comes back by itself once the
+    // server is up again, and the exchange goes on.
+    void serverRestart()
+    {
+        NetLine* l = opened(m_rfc2217, 19200);
+        QSignalSpy lost(l, &Line::lost);
+        QSignalSpy back(l, &Line::back);
+        m_ser2net.kill();
+        m_ser2net.waitForFinished();
+        QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(l->isReopening() && !l->isOpen());
+        QTest::qWait(2500);
+        startSer2net();
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
+        QCOMPARE(int(ptySpeed(m_sim->linkPath())), int(B19200));
+        QByteArray reply;
+        l->write("CR0\r");
+        QTRY_COMPARE((reply += l->readAll()), QByteArray("00\r"));
+        l->close();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetLine)
+#include "tst_netline.moc"
