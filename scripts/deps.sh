@@ -9,7 +9,7 @@ orva_packages=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
   fonts-ipafont-gothic
   librsvg2-bin # rsvg-convert renders the icons at build time
-  xvfb xdotool x11-utils imagemagick socat
+  xvfb xdotool x11-utils imagemagick socat ser2net
   desktop-file-utils appstream dpkg-dev lintian
 )
 
