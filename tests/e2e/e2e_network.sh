@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The panel on a network port: ser2net, started here with a configuration of
+# our own, serves the simulator's pseudo-terminal over RFC 2217; ports/COM7
+# names it. The rate chosen reaches the pty, a status read is answered, a
+# server restart is a lost port that comes back by itself.
+#   e2e_network.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SHOT_DIR
+set -uo pipefail
+panel=$1 sim=$2 shots=${3:-/tmp} work=$(mktemp -d) pids=() failures=0
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+sent() { grep -c -x -F "$1" "$work/sim.log"; }
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
+for n in $(seq 260 319); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=:$n XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
+retry xdpyinfo >/dev/null 2>&1
+mkdir -p "$XDG_CONFIG_HOME/ORVA/ports" "$shots"
+
+"$sim" --link "$work/projector" --power-on --log >"$work/sim.log" 2>&1 & pids+=($!)
+retry test -e "$work/projector"
+for port in $(seq $((20000 + RANDOM % 20000)) 65000); do listening || break; done
+printf '%s\n' '%YAML 1.1' --- 'connection: &projector' \
+  "  accepter: telnet(rfc2217),tcp,127.0.0.1,$port" \
+  "  connector: serialdev,$work/projector,9600n81,local" >"$work/ser2net.yaml"
+start_ser2net() { ser2net -d -u -c "$work/ser2net.yaml" >>"$work/ser2net.log" 2>&1 & ser2net_pid=$! pids+=($!); retry listening; }
+start_ser2net
+echo "rfc2217://localhost:$port" >"$XDG_CONFIG_HOME/ORVA/ports/COM7"
+printf '[StartUP]\nComPort=7\nBaudRate=19\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+check "a status read through ser2net is answered (--send at 9600)" bash -c \
+  "'$panel' --port 7 --rate 9600 --send CR0 2>&1 | grep -q 'STATUS: Power ON'"
+
+"$panel" >"$work/panel.log" 2>&1 & panel_pid=$! pids+=($!)
+main=$(retry xdotool search --name "ORVA   MV-TR58  CONTROL" 2>/dev/null | head -1)
+check "the panel opens COM7 through ser2net" test -n "$main"
+check "the stored 19200 is the rate of the far pty" test "$(stty -F "$work/projector" speed)" = 19200
+xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctrl+h
+sleep 0.3
+xdotool mousemove --window "$main" 464 408 click 1
+check "STATUS sends CR0 to the simulator" retry test "$(sent 'CR0\r')" -ge 2
+check "while the window holds the port, --send is told busy" bash -c \
+  "'$panel' --port 7 --send CR0 2>&1 | grep -q 'busy'"
+
+kill "$ser2net_pid"
+sleep 2
+import -window root "$shots/e2e-network-lost.png"
+start_ser2net
+on_arrives() { xdotool mousemove --window "$main" 40 50 click 1; sleep 0.4; test "$(sent 'C00\r')" -ge 1; }
+back_within_5s() { for _ in $(seq 10); do on_arrives && return 0; done; return 1; }
+check "after a server restart the panel is back within 5 s: ON reaches the simulator" back_within_5s
+kill -TERM "$panel_pid"
+check "SIGTERM ends the panel" retry bash -c "! kill -0 $panel_pid 2>/dev/null"
+[ "$failures" -eq 0 ]
