@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "farside.h"
+#include "line/netline.h"
+#include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
-#include "line/portmap.h"
 #include "panel/holdrepeat.h"
 #include "procstat.h"
 #include "shell/form1.h"
@@ -11,8 +12,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +41,13 @@ using orva::bench::FarSide;
 using orva::bench::ReceivedLine;
 
 constexpr int kPortNo = 3;
+// The same kind of far side, behind ser2net on a loopback port.
+constexpr int kNetPortNo = 4;
+constexpr int kConnects = 20;
+// The paths take turns in blocks of this many, each block on a port just
+// opened, so a load that comes and goes falls on both alike.
+constexpr int kNetBlock = 25;
+constexpr int kNetBlocks = 4;
 constexpr int kClicks = 500;
 constexpr int kStatusReads = 200;
 // Samples before these settle caches and first-time allocations.
@@ -359,6 +370,167 @@ StreamResult benchStreamInView(orva::Form1& form, FarSide& far, FarSide::Stream 
     return result;
 }
 
+// ser2net, started with a configuration of our own, serving a far side's pty
+// over RFC 2217 on a free loopback port, which ports/COMn names.
+class Ser2net
+{
+  public:
+    Ser2net(const QTemporaryDir& home, FarSide& far, int portNo)
+    {
+        const QString device = home.path() + QStringLiteral("/projector-net");
+        if (!far.isOpen() || !far.linkAs(device))
+            fail(far.errorString());
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost);
+            m_port = probe.serverPort();
+        }
+        const QString config = home.path() + QStringLiteral("/ser2net.yaml");
+        QFile yaml(config);
+        if (!yaml.open(QIODevice::WriteOnly))
+            fail(yaml.errorString());
+        yaml.write(
+            QStringLiteral(
+                "%YAML 1.1\n---\nconnection: &far\n"
+                "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                "  connector: serialdev,%2,9600n81,local\n  options:\n    chardelay: false\n")
+                .arg(m_port)
+                .arg(device)
+                .toUtf8());
+        yaml.close();
+        QFile file(orva::PortMap::linkPath(portNo));
+        if (!file.open(QIODevice::WriteOnly))
+            fail(file.errorString());
+        file.write(address().url().toUtf8() + '\n');
+        m_process.start(QStringLiteral("ser2net"), {"-d", "-u", "-c", config});
+        if (!m_process.waitForStarted())
+            fail(QStringLiteral("ser2net did not start (scripts/deps.sh installs it)"));
+        for (int i = 0; i < 50 && !listening(); ++i)
+            pause(100ms);
+    }
+    ~Ser2net()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    orva::NetAddress address() const
+    {
+        return {orva::NetAddress::Kind::Rfc2217, QStringLiteral("127.0.0.1"), m_port};
+    }
+
+  private:
+    bool listening() const
+    {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, m_port);
+        return probe.waitForConnected(100);
+    }
+
+    quint16 m_port = 0;
+    QProcess m_process;
+};
+
+// Opens portNo on the panel; ser2net lets its device go a moment after the
+// last client left, and says so as busy.
+void switchPort(orva::Form1& form, int portNo)
+{
+    orva::MSComm* comm = form.MSComm1();
+    comm->setPortOpen(false);
+    comm->setCommPort(qint16(portNo));
+    for (int tries = 0;; ++tries) {
+        try {
+            comm->setPortOpen(true);
+            return;
+        } catch (const orva::SerialError& e) {
+            if (e.failure() != orva::OpenFailure::Busy || tries == 20)
+                fail(e.reason());
+            pause(100ms);
+        }
+    }
+}
+
+struct NetResult {
+    Stats connect;
+    Stats localClick, netClick;
+    Stats localStatus, netStatus;
+    QList<double> idle, localIdle;
+};
+
+// From just before a click of STATUS to the STATUS line showing the answer:
+// the far side's read, its reply and the way back, all in.
+QList<double> statusRoundTrips(orva::Form1& form, FarSide& far, int count)
+{
+    QPushButton* button = panelButton(form, "Command44");
+    QWidget* label = form.widget(QStringLiteral("Label25"));
+    orva::Exchange* exchange = form.exchange();
+    far.setAnswering(true);
+    QList<double> samples;
+    for (int i = 0; i < count; ++i) {
+        far.clearLines();
+        const Clock::time_point clickAt = Clock::now();
+        QTest::mouseClick(button, Qt::LeftButton);
+        if (!waitFor(exchange, &orva::Exchange::statusChanged,
+                     [&] { return label->property("text").toString() == kPowerOn; }))
+            fail(QStringLiteral("no \"%1\" on the STATUS line").arg(kPowerOn));
+        samples << toMs(Clock::now() - clickAt);
+        exchange->Timer2_Timer();
+        exchange->Timer4_Timer();
+        pause(kSpacing);
+    }
+    far.setAnswering(false);
+    return samples;
+}
+
+NetResult benchNetwork(const QTemporaryDir& home, orva::Form1& form, FarSide& far)
+{
+    FarSide netFar;
+    Ser2net server(home, netFar, kNetPortNo);
+    NetResult result;
+    QList<double> connects;
+    for (int i = 0; i < kConnects; ++i) {
+        orva::NetLine line(kNetPortNo, server.address());
+        const Clock::time_point at = Clock::now();
+        try {
+            line.open(19200);
+        } catch (const orva::SerialError& e) {
+            fail(e.reason());
+        }
+        connects << toMs(Clock::now() - at);
+        line.close();
+        pause(300ms);
+    }
+    result.connect = summarize(connects);
+
+    ClickPath local{panelButton(form, "Command17"), &far, {}};
+    ClickPath net{panelButton(form, "Command17"), &netFar, {}};
+    QList<double> localStatus, netStatus;
+    for (int block = 0; block < kNetBlocks; ++block) {
+        for (auto [portNo, path, status] : {std::tuple{kPortNo, &local, &localStatus},
+                                            std::tuple{kNetPortNo, &net, &netStatus}}) {
+            switchPort(form, portNo);
+            for (int i = 0; i < kNetBlock; ++i) {
+                path->far->clearLines();
+                const Clock::time_point clickAt = Clock::now();
+                QTest::mouseClick(path->button, Qt::LeftButton);
+                path->samples << toMs(nextLine(*path->far, kOnCommand).readAt - clickAt);
+                pause(kSpacing);
+            }
+            *status += statusRoundTrips(form, *path->far, kNetBlock);
+        }
+    }
+    result.localClick = summarize(local.samples);
+    result.netClick = summarize(net.samples);
+    result.localStatus = summarize(localStatus);
+    result.netStatus = summarize(netStatus);
+    switchPort(form, kNetPortNo);
+    pause(orva::Exchange::kDisplayClear + 100ms);
+    result.idle = panelCpuPerSecond(netFar);
+    switchPort(form, kPortNo);
+    pause(orva::Exchange::kDisplayClear + 100ms);
+    result.localIdle = panelCpuPerSecond(far);
+    return result;
+}
+
 // Columns padded to their widest cell; the first and last are left-aligned.
 class Table
 {
@@ -526,6 +698,37 @@ void printReport(const StartResult& start, const ClickResult& clicks, const Stat
     other.print();
 }
 
+void printNetwork(const NetResult& r)
+{
+    Table table({QStringLiteral("Network port, RFC 2217 through ser2net on loopback (ms)"),
+                 QStringLiteral("n"), QStringLiteral("median"), QStringLiteral("mean"),
+                 QStringLiteral("p99"), QStringLiteral("sd"), QStringLiteral("max"),
+                 QStringLiteral("note")});
+    table.add(statsRow(QStringLiteral("connect"), r.connect,
+                       QStringLiteral("NetLine::open(19200): TCP, telnet, rate answered")));
+    table.add(statsRow(QStringLiteral("click to wire, local pty"), r.localClick,
+                       QStringLiteral("Command17, \"C00\\r\" read by the far side")));
+    table.add(statsRow(QStringLiteral("click to wire, through ser2net"), r.netClick,
+                       QStringLiteral("the same, ser2net between")));
+    table.add({QStringLiteral("  difference of medians"),
+               {},
+               ms3(r.netClick.median - r.localClick.median),
+               ms3(r.netClick.mean - r.localClick.mean),
+               {},
+               {},
+               {},
+               QStringLiteral("what the network path adds")});
+    table.add(statsRow(QStringLiteral("status read round trip, local pty"), r.localStatus,
+                       QStringLiteral("click STATUS -> \" Power ON\" on Label25")));
+    table.add(statsRow(QStringLiteral("status read round trip, through ser2net"), r.netStatus,
+                       QStringLiteral("the same, ser2net between")));
+    table.print();
+    std::printf("\npanel CPU, port open and idle (ms per s): network %.2f (each second: %s), "
+                "local pty %.2f (%s)\n",
+                mean(r.idle), qPrintable(joined(r.idle)), mean(r.localIdle),
+                qPrintable(joined(r.localIdle)));
+}
+
 // The settings store and ports folder of a fresh user, with the far side
 // linked as the stored COM port at 9600 bit/s.
 void prepareStore(const QTemporaryDir& home, FarSide& far)
@@ -541,7 +744,7 @@ void prepareStore(const QTemporaryDir& home, FarSide& far)
         fail(far.errorString());
 }
 
-int run()
+int run(bool networkOnly)
 {
     QTemporaryDir home;
     // Before the first QSettings use: the store caches its location.
@@ -559,6 +762,10 @@ int run()
     start.startMs = toMs(Clock::now() - startAt);
     pause(500ms);
     start.idleKiB = residentKiB();
+    if (networkOnly) {
+        printNetwork(benchNetwork(home, form, far));
+        return 0;
+    }
 
     const ClickResult clicks = benchClicks(form, far);
     const Stats status = summarize(benchStatusReply(form, far));
@@ -573,9 +780,13 @@ int run()
     const StreamResult unbroken = benchStreamInView(form, far, FarSide::Stream::Unbroken);
     const StreamResult lines = benchStreamInView(form, far, FarSide::Stream::Lines);
 
+    const NetResult network = benchNetwork(home, form, far);
+
     printReport(start, clicks, status, hold, cpu);
     std::printf("\n");
     printStreams(unbroken, lines);
+    std::printf("\n");
+    printNetwork(network);
     return 0;
 }
 
@@ -585,7 +796,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     try {
-        return run();
+        // --network: the network figures alone.
+        return run(app.arguments().contains(QStringLiteral("--network")));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orva-bench: %s\n", e.what());
         return 1;
