@@ -7,6 +7,8 @@
 #include "line/netline.h"
 #include "line/portmap.h"
 #include "line/telnetcodec.h"
+#include "link/exchange.h"
+#include "link/mscomm.h"
 #include "ptypeer.h"
 #include "testenv.h"
 
@@ -343,6 +345,35 @@ class TestNetLine : public QObject
             }
         }
         first->close();
+    }
+
+    // While a server keeps the panel waiting, the event loop runs and the
+    // STATUS line says what it waits for; afterwards the line is as before.
+    void connectingShown()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QFile file(PortMap::linkPath(7));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("rfc2217://127.0.0.1:" + QByteArray::number(silent.serverPort()));
+        file.close();
+        MSComm comm;
+        ProgramValues values;
+        Exchange exchange(&comm, &values);
+        QSignalSpy status(&exchange, &Exchange::statusChanged);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(100);
+        comm.setCommPort(7);
+        QVERIFY_THROWS_EXCEPTION(SerialError, comm.setPortOpen(true));
+        QVERIFY(ticks >= 20);
+        QCOMPARE(status.size(), 2);
+        QCOMPARE(status[0][0].toString(),
+                 QStringLiteral(" Connecting to COM7 (rfc2217://127.0.0.1:%1)")
+                     .arg(silent.serverPort()));
+        QCOMPARE(status[1][0].toString(), QString());
+        file.remove();
     }
 
     // A server restarted: the line is lost, comes back by itself once the
