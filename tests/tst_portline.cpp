@@ -22,6 +22,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <cerrno>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,8 +37,7 @@ class TstPortLine : public QObject
     QStringList m_told;
     std::unique_ptr<sim::PtyPeer> m_peer;
     std::unique_ptr<Form1> m_form;
-    const QRegularExpression m_lost{"^ Port lost \\((device removed|line hung up)\\): press COM$"};
-    const QString m_busy = QStringLiteral("is busy: tst_portline (PID %1)").arg(::getpid());
+    const QString m_me = QStringLiteral("tst_portline (PID %1)").arg(::getpid());
     MSComm* comm() { return m_form->MSComm1(); }
     Exchange* exchange() { return m_form->exchange(); }
 
@@ -52,12 +52,17 @@ class TstPortLine : public QObject
         m_peer = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
         QVERIFY(m_peer->linkAs(PortMap::linkPath(7)));
     }
+    bool fitsStatusLine(const QString& notice)
+    {
+        auto* line = m_form->findChild<QWidget*>("Label25");
+        return QFontMetrics(line->font()).horizontalAdvance(notice) < line->contentsRect().width();
+    }
     QString openFailure()
     {
         try {
             comm()->setPortOpen(true);
         } catch (const SerialError& e) {
-            return e.hint();
+            return e.reason() + '\n' + e.hint();
         }
         return {};
     }
@@ -115,6 +120,125 @@ class TstPortLine : public QObject
         }
     }
 
+    void lossReason_data()
+    {
+        QTest::addColumn<bool>("deviceGone");
+        QTest::addColumn<bool>("hungUp");
+        QTest::addColumn<int>("path"); // LossPath
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("reason");
+        const QString io = qt_error_string(EIO);
+        const int resource = int(LossPath::ResourceError);
+        QTest::newRow("device file gone") << true << false << resource << io << "device removed";
+        QTest::newRow("gone and hung up") << true << true << resource << io << "device removed";
+        QTest::newRow("hung up") << false << true << resource << io << "line hung up";
+        QTest::newRow("empty reads")
+            << false << false << int(LossPath::EmptyReads) << io << "line hung up";
+        QTest::newRow("leftover EAGAIN")
+            << false << false << resource << qt_error_string(EAGAIN) << "line hung up";
+        QTest::newRow("a real error") << false << false << resource << io << io;
+    }
+    void lossReason()
+    {
+        QFETCH(bool, deviceGone);
+        QFETCH(bool, hungUp);
+        QFETCH(int, path);
+        QFETCH(QString, system);
+        QFETCH(QString, reason);
+        QCOMPARE(orva::lossReason(LossPath(path), deviceGone, hungUp, system), reason);
+    }
+
+    void comTable_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");
+        for (const Row& row : readTable("comports.tsv"))
+            QTest::newRow(qPrintable(row["port"]))
+                << row["port"].mid(3).toInt() << (row["device"] == "none" ? "" : row["device"]);
+    }
+    void comTable()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        QCOMPARE(PortMap::defaultDevice(port), device);
+    }
+
+    void comesBack_data()
+    {
+        // What COM7's link leads to after the loss: a new pseudo-terminal
+        // ("pty"), read as the identities given (lost, now: a USB adapter's
+        // "vendor:product:serial" or a driver), or a thing that is no serial
+        // device. The notice, %1 the device now; empty when the port is back.
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("notice");
+        const QString other = " Another device at COM7: %1";
+        const QString notSerial = " COM7 not a serial device";
+        QTest::newRow("a pty again") << "pty" << QStringList{} << "";
+        QTest::newRow("same adapter, another device name")
+            << "pty" << QStringList{"0403:6001:A1", "0403:6001:A1"} << "";
+        QTest::newRow("another adapter of the same model")
+            << "pty" << QStringList{"0403:6001:A1", "0403:6001:B2"} << other;
+        QTest::newRow("model without serial number, another device")
+            << "pty" << QStringList{"1a86:7523:", "1a86:7523:"} << other;
+        QTest::newRow("a built-in UART where a pty was")
+            << "pty" << QStringList{"pty_slave", "serial8250"} << other;
+        QTest::newRow("/dev/null") << "/dev/null" << QStringList{} << notSerial;
+        QTest::newRow("a regular file") << "file" << QStringList{} << notSerial;
+        QTest::newRow("a FIFO") << "fifo" << QStringList{} << notSerial;
+        QTest::newRow("a folder") << "folder" << QStringList{} << notSerial;
+    }
+    void comesBack()
+    {
+        QFETCH(QString, now);
+        QFETCH(QStringList, ids);
+        QFETCH(QString, notice);
+        const auto identity = [](const QString& text) {
+            DeviceIdentity id;
+            id.serial = true;
+            id.driver = text;
+            const QStringList usb = text.split(':');
+            if (usb.size() == 3) {
+                id.vendor = usb[0].toUShort(nullptr, 16);
+                id.product = usb[1].toUShort(nullptr, 16);
+                id.serialNumber = usb[2];
+            }
+            return id;
+        };
+        // Made first, so the pty number is not the lost one's.
+        const auto next = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
+        if (!ids.isEmpty()) {
+            const QString lost = m_peer->slavePath();
+            setIdentityReader([=](const QString& device) { return identity(ids[device != lost]); });
+            comm()->setPortOpen(false);
+            comm()->setPortOpen(true);
+        }
+        m_peer->hangUp();
+        QTRY_VERIFY(comm()->isReopening());
+        const QString thing = isolatedConfigHome().path() + "/thing";
+        const QString target = now == "pty" ? next->slavePath() : now.startsWith('/') ? now : thing;
+        if (now == "file")
+            QVERIFY(QFile(thing).open(QIODevice::WriteOnly));
+        if (now == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(thing).constData(), 0600) == 0);
+        if (now == "folder")
+            QVERIFY(QDir().mkdir(thing));
+        QVERIFY(QFile::link(target, PortMap::linkPath(7)));
+        qobject_cast<SerialLine*>(comm()->line())->watch()->look();
+        setIdentityReader({});
+        QFile::remove(thing);
+        QDir().rmdir(thing);
+        QCOMPARE(comm()->PortOpen(), notice.isEmpty());
+        QCOMPARE(exchange()->status(), notice.isEmpty() ? " Port back: COM7" : notice.arg(target));
+        if (notice.isEmpty())
+            return;
+        // Whole on the STATUS line with the longest port number and device
+        // name too; the whole path in COM's tooltip.
+        QVERIFY(fitsStatusLine(notice.arg("/dev/ttyUSB5").replace("COM7", "COM15")));
+        const QString tip = plain(m_form->findChild<QPushButton*>("Command33")->toolTip());
+        QVERIFY2(tip.contains(PortMap::linkPath(7) + " \u2192 " + target), qPrintable(tip));
+    }
+
     void lostPort_data()
     {
         QTest::addColumn<int>("when"); // 0: idle, 1: just after a send, 2: during a hold
@@ -137,19 +261,24 @@ class TstPortLine : public QObject
         QTRY_VERIFY(comm()->isReopening());
         if (when == 2)
             m_form->holdRepeat()->Cont_M_up();
+        // The pty's node goes with its far end.
         const QString notice = exchange()->status();
-        QVERIFY2(m_lost.match(notice).hasMatch(), qPrintable(notice));
+        QCOMPARE(notice, " Port lost (device removed): press COM");
         exchange()->Timer4_Timer();
         QCOMPARE(exchange()->status(), notice);
-        QCOMPARE(plain(com->toolTip()), notice.trimmed());
+        QCOMPARE(plain(com->toolTip()), notice.trimmed() + '\n' + comm()->line()->describe());
         QVERIFY(com->palette().color(QPalette::Button) != face);
         if (then == 1)
             m_form->Command33_Click();
         projectorAt7();
-        QLockFile lock(lockFilePath(m_peer->slavePath()));
+        QLockFile lock(ownLockPath(m_peer->slavePath()));
         if (then == 2) {
             QVERIFY(lock.tryLock(0));
-            QTRY_VERIFY(exchange()->status().contains(m_busy));
+            QTRY_COMPARE(exchange()->status(), " COM7 busy: " + m_me);
+            QVERIFY(fitsStatusLine(exchange()
+                                       ->status()
+                                       .replace("COM7", "COM15")
+                                       .replace(m_me, "ModemManager (PID 4194304)")));
             lock.unlock();
         }
         qobject_cast<SerialLine*>(comm()->line())->watch()->look();
@@ -161,14 +290,14 @@ class TstPortLine : public QObject
     void openNamesLinkAndDevice()
     {
         comm()->setPortOpen(false);
-        QLockFile lock(lockFilePath(m_peer->slavePath()));
+        QLockFile lock(ownLockPath(m_peer->slavePath()));
         QVERIFY(lock.tryLock(0));
         const QString link = PortMap::linkPath(7);
-        QCOMPARE(openFailure(),
-                 "COM7 (" + link + " \u2192 " + m_peer->slavePath() + ") " + m_busy + " holds it.");
+        QVERIFY(openFailure().startsWith("COM7 (" + link + " \u2192 " + m_peer->slavePath() +
+                                         ") is busy: " + m_me + " holds it.\n"));
         const QString live = PortMap::portsFolder() + "/.COM7.sim";
         QVERIFY(std::make_unique<sim::PtyPeer>()->linkThrough(link, live));
-        QVERIFY(openFailure().startsWith("COM7 (" + link + " \u2192 " + live + ") does not exist"));
+        QVERIFY(openFailure().contains("\nCOM7 (" + link + " \u2192 " + live + ") does not exist"));
     }
 
     void permissionHint_data()
@@ -180,6 +309,8 @@ class TstPortLine : public QObject
             << QStringList{"dialout", "m", "adduser $USER dialout", "uucp"};
         QTest::newRow("uucp device") << QStringList{"uucp", "m", "adduser $USER uucp", "dialout"};
         QTest::newRow("added since login") << QStringList{"dialout", "ml", "log out", "adduser"};
+        QTest::newRow("own device, mode 000")
+            << QStringList{"me", "o", "chmod u+rw", "administrator"};
     }
     void permissionHint()
     {
@@ -188,6 +319,7 @@ class TstPortLine : public QObject
         facts.group = row[0];
         facts.groupMayUse = row[1].contains('m');
         facts.inGroupListed = row[1].contains('l');
+        facts.ownedByMe = row[1].contains('o');
         const QString hint = openHint(OpenFailure::Refused, "COM5 (/dev/ttyUSB0)", facts);
         QVERIFY2(hint.contains(row[2]) && !hint.contains(row[3]), qPrintable(hint));
     }

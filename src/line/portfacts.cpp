@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portfacts.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QSerialPortInfo>
 #include <QStringList>
 
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -47,35 +47,10 @@ bool userListedIn(const group& g)
 
 } // namespace
 
-QString lockFilePath(const QString& device)
-{
-    // QSerialPort's own search order for a lock folder it may write.
-    const QStringList folders = {
-        QStringLiteral("/var/lock"),
-        QStringLiteral("/etc/locks"),
-        QStringLiteral("/var/spool/locks"),
-        QStringLiteral("/var/spool/uucp"),
-        QStringLiteral("/tmp"),
-        QStringLiteral("/var/tmp"),
-        QStringLiteral("/var/lock/lockdev"),
-        QStringLiteral("/run/lock"),
-        QStandardPaths::writableLocation(QStandardPaths::TempLocation),
-    };
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name.remove(0, 5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const QString& folder : folders) {
-        const QFileInfo info(folder);
-        if (info.isReadable() && info.isWritable())
-            return folder + QStringLiteral("/LCK..") + name;
-    }
-    return {};
-}
-
 DeviceFacts probeDevice(const QString& device)
 {
     DeviceFacts facts;
+    facts.device = device;
     struct stat st {
     };
     if (::stat(QFile::encodeName(device).constData(), &st) != 0)
@@ -84,19 +59,12 @@ DeviceFacts probeDevice(const QString& device)
     if (const passwd* owner = ::getpwuid(st.st_uid))
         facts.owner = QString::fromLocal8Bit(owner->pw_name);
     facts.groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    facts.ownedByMe = st.st_uid == ::geteuid();
+    facts.ownerMayUse = (st.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR);
     facts.inGroupNow = processHasGroup(st.st_gid);
     if (const group* g = ::getgrgid(st.st_gid)) {
         facts.group = QString::fromLocal8Bit(g->gr_name);
         facts.inGroupListed = userListedIn(*g);
-    }
-    QFile lock(lockFilePath(device));
-    if (lock.open(QIODevice::ReadOnly)) {
-        const qint64 pid = lock.readLine().trimmed().toLongLong();
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (pid > 0 && comm.open(QIODevice::ReadOnly)) {
-            facts.lockPid = pid;
-            facts.lockHolder = QString::fromLocal8Bit(comm.readAll().trimmed());
-        }
     }
     return facts;
 }
@@ -115,15 +83,17 @@ QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& f
     case OpenFailure::Missing:
         return QStringLiteral("%1 does not exist: is the adapter plugged in?").arg(where);
     case OpenFailure::Busy:
-        if (f.lockPid > 0)
-            return QStringLiteral("%1 is busy: %2 (PID %3) holds it.")
-                .arg(where, f.lockHolder)
-                .arg(f.lockPid);
-        return QStringLiteral("%1 is busy: another program holds it.").arg(where);
+        return QStringLiteral("Close that program, or choose another port.");
     case OpenFailure::Refused:
         break;
     }
     const QString denied = QStringLiteral("Permission denied on %1: ").arg(where);
+    // Its owner's own mode shuts the owner out: no group or administrator
+    // is needed.
+    if (f.ownedByMe && !f.ownerMayUse)
+        return denied + QStringLiteral("it is yours, but its mode lets nobody read and write it: "
+                                       "chmod u+rw %1")
+                            .arg(f.device);
     if (!f.groupMayUse || f.group.isEmpty() || f.group == QLatin1String("root"))
         return denied + QStringLiteral("only %1 may open it; ask your administrator for a udev "
                                        "rule that gives it to a group of yours.")
@@ -138,6 +108,99 @@ QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& f
     return denied + QStringLiteral("it belongs to the %1 group; add your user to it "
                                    "(sudo adduser $USER %1) and log in again.")
                         .arg(f.group);
+}
+
+SerialError busyError(const QString& where, const LockHolder& holder)
+{
+    if (holder.kind == LockHolder::Kind::Unreadable)
+        return SerialError(
+            QStringLiteral("%1 is locked by %2, which names no running program.")
+                .arg(where, holder.path),
+            QStringLiteral("That file can be deleted when no program uses the port."),
+            OpenFailure::Busy);
+    return SerialError(QStringLiteral("%1 is busy: %2 holds it.").arg(where, holder.who()),
+                       openHint(OpenFailure::Busy, where, {}), OpenFailure::Busy);
+}
+
+namespace
+{
+
+// The driver of a terminal device by its major and minor number, as the
+// kernel lists them ("pty_slave /dev/pts 136 0-1048575 pty:slave"); empty
+// for a device that is no terminal.
+QString ttyDriver(dev_t rdev)
+{
+    QFile drivers(QStringLiteral("/proc/tty/drivers"));
+    if (!drivers.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : drivers.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 4 || f[2].toUInt() != major(rdev))
+            continue;
+        const QList<QByteArray> range = f[3].split('-');
+        const unsigned first = range.first().toUInt();
+        const unsigned last = range.last().toUInt();
+        if (minor(rdev) >= first && minor(rdev) <= last)
+            return QString::fromLatin1(f[0]);
+    }
+    return {};
+}
+
+DeviceIdentity systemIdentity(const QString& device)
+{
+    DeviceIdentity id;
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return id;
+    const QString kernel = ttyDriver(st.st_rdev);
+    id.serial = !kernel.isEmpty();
+    if (!id.serial)
+        return id;
+    const QString sys =
+        QStringLiteral("/sys/class/tty/%1/device/driver").arg(QFileInfo(device).fileName());
+    id.driver = QFileInfo(QFileInfo(sys).symLinkTarget()).fileName();
+    if (id.driver.isEmpty())
+        id.driver = kernel;
+    const QSerialPortInfo info(device);
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        id.vendor = info.vendorIdentifier();
+        id.product = info.productIdentifier();
+        id.serialNumber = info.serialNumber();
+        id.maker = info.manufacturer();
+        id.description = info.description();
+    }
+    return id;
+}
+
+IdentityReader& identityReader()
+{
+    static IdentityReader reader = systemIdentity;
+    return reader;
+}
+
+} // namespace
+
+DeviceIdentity readIdentity(const QString& device)
+{
+    return identityReader()(device);
+}
+
+void setIdentityReader(IdentityReader reader)
+{
+    identityReader() = reader ? std::move(reader) : IdentityReader(systemIdentity);
+}
+
+bool sameDevice(const DeviceIdentity& lost, const QString& lostDevice, const DeviceIdentity& now,
+                const QString& nowDevice)
+{
+    if (!now.serial)
+        return false;
+    if (lost.isUsb() || now.isUsb())
+        return lost.vendor == now.vendor && lost.product == now.product &&
+               lost.serialNumber == now.serialNumber &&
+               (!lost.serialNumber.isEmpty() || lostDevice == nowDevice);
+    return lost.driver == now.driver;
 }
 
 } // namespace orva

@@ -2,9 +2,12 @@
 #pragma once
 
 #include "line/line.h"
+#include "line/locks.h"
 
 #include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 namespace orva
 {
@@ -12,18 +15,19 @@ namespace orva
 // What the system says about a device that would not open, gathered so the
 // message can name the real cause and the cure that applies on this machine.
 struct DeviceFacts {
+    QString device;
     bool exists = false;
     QString owner;
     QString group;
     // The device's mode lets its group read and write it.
     bool groupMayUse = false;
+    // This user owns it, and its mode lets the owner read and write it.
+    bool ownedByMe = false;
+    bool ownerMayUse = false;
     // This process runs with that group.
     bool inGroupNow = false;
     // The user is listed in that group, so a new login would have it.
     bool inGroupListed = false;
-    // A live lock file on the device: its process and that process's name.
-    qint64 lockPid = 0;
-    QString lockHolder;
 };
 
 DeviceFacts probeDevice(const QString& device);
@@ -31,7 +35,38 @@ DeviceFacts probeDevice(const QString& device);
 OpenFailure classifyDenied(const QString& device);
 // The hint shown under the reason; where names the port as the user set it up.
 QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& facts);
-// Where QSerialPort keeps the lock file for a device, as it searches for one.
-QString lockFilePath(const QString& device);
+// A device that will not open because something holds it: the reason names
+// the holder, the hint the cure.
+SerialError busyError(const QString& where, const LockHolder& holder);
+
+// What a device is, to tell the device a port lost from another one that
+// turns up at the same place.
+struct DeviceIdentity {
+    // A terminal device at all: a UART, a USB adapter, a pseudo-terminal.
+    bool serial = false;
+    // The kernel's driver for it: "ftdi_sio", "serial8250", "pty_slave".
+    QString driver;
+    // On USB: the adapter's ids and serial number, maker and product.
+    quint16 vendor = 0;
+    quint16 product = 0;
+    QString serialNumber;
+    QString maker;
+    QString description;
+
+    bool isUsb() const { return vendor != 0 || product != 0; }
+};
+using IdentityReader = std::function<DeviceIdentity(const QString& device)>;
+
+// Reads what the device is, through the reader set last (the system's by
+// default: sysfs, /proc/tty/drivers and QSerialPortInfo).
+DeviceIdentity readIdentity(const QString& device);
+// Tests put a reader of their own here; an empty one restores the system's.
+void setIdentityReader(IdentityReader reader);
+// Whether a device found at the port's path may be reopened by itself in
+// place of the lost one: a USB adapter with the same ids and serial number
+// (at the same device when it has no serial number); anything else the same
+// driver, at the same path, as the watch looks at one path only.
+bool sameDevice(const DeviceIdentity& lost, const QString& lostDevice, const DeviceIdentity& now,
+                const QString& nowDevice);
 
 } // namespace orva

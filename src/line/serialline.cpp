@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serialline.h"
 
+#include "locks.h"
 #include "portfacts.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <climits>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orva
 {
@@ -60,10 +67,65 @@ QString SerialLine::describe() const
 void SerialLine::openRoute(const PortRoute& route)
 {
     m_route = route;
-    // The real device, so the lock file is the one every other serial program
+    // The real device, so the locks are the ones every other serial program
     // looks for.
     const QString device = route.device.isEmpty() ? route.through : route.device;
     m_device = device;
+    const QString where = route.describe();
+    const QString com = QStringLiteral("COM%1").arg(m_portNo);
+    const auto fail = [this](const QString& notice, const SerialError& error) {
+        m_notice = notice;
+        throw error;
+    };
+    const auto busy = [&](const LockHolder& holder) {
+        fail(holder.kind == LockHolder::Kind::Unreadable
+                 ? com + QStringLiteral(" busy: unreadable lock file")
+                 : QStringLiteral("%1 busy: %2").arg(com, holder.who()),
+             busyError(where, holder));
+    };
+    const auto notSerial = [&] {
+        fail(com + QStringLiteral(" not a serial device"),
+             SerialError(QStringLiteral("%1 is not a serial device.").arg(where),
+                         QStringLiteral("Point %1 at the adapter, or choose another port.")
+                             .arg(route.link.isEmpty() ? com : route.link)));
+    };
+    struct stat st {
+    };
+    const QByteArray path = QFile::encodeName(device);
+    if (route.device.isEmpty() || ::stat(path.constData(), &st) != 0) {
+        fail(com + QStringLiteral(" does not exist"),
+             SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
+                         openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing));
+    }
+    if (!S_ISCHR(st.st_mode))
+        notSerial();
+    // Serial programs lock a device by a file named after its path.
+    if (lockName(device).size() > NAME_MAX) {
+        fail(
+            com + QStringLiteral(" cannot be locked"),
+            SerialError(QStringLiteral("%1: the device's path is too long to lock (%2 characters).")
+                            .arg(where)
+                            .arg(device.size()),
+                        QStringLiteral("A lock file's name holds at most %1 characters of the "
+                                       "path: give the device a shorter one.")
+                            .arg(NAME_MAX - 5)));
+    }
+    if (const LockHolder holder = checkLockFiles(device); holder.holds())
+        busy(holder);
+    // A look at the device before Qt sets its line up: another program's
+    // flock, or its exclusive use, leaves it untouched.
+    const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int probeError = errno;
+    if (probe >= 0 && !::isatty(probe)) {
+        ::close(probe);
+        notSerial();
+    }
+    if (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0) {
+        ::close(probe);
+        busy(flockHolder(device));
+    }
+    if (probe < 0 && probeError == EBUSY)
+        busy(flockHolder(device));
     m_port.setPortName(device);
     m_port.setBaudRate(m_baud);
     m_port.setParity(QSerialPort::NoParity);
@@ -71,38 +133,69 @@ void SerialLine::openRoute(const PortRoute& route)
     m_port.setStopBits(QSerialPort::OneStop);
     m_losing = false;
     m_detector.reset();
-    if (m_port.open(QIODevice::ReadWrite))
-        return;
+    const bool opened = m_port.open(QIODevice::ReadWrite);
     const int systemError = errno;
+    if (probe >= 0)
+        ::close(probe);
+    if (opened) {
+        // Held for as long as the port is open: picocom and the like look
+        // for it.
+        if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+            m_port.close();
+            busy(flockHolder(device));
+        }
+        writeOwnLock(device);
+        m_identity = readIdentity(device);
+        m_identityDevice = device;
+        return;
+    }
     const QSerialPort::SerialPortError error = m_port.error();
     QString reason = m_port.errorString();
     m_port.clearError();
-    const QString where = route.describe();
-    // Qt reports some failures (a missing device among them) without a
-    // reason of their own.
-    if (route.device.isEmpty() || !QFileInfo::exists(device)) {
-        throw SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
-                          openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing);
+    if (!QFileInfo::exists(device)) {
+        fail(com + QStringLiteral(" does not exist"),
+             SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
+                         openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing));
     }
     if (error == QSerialPort::NoError || error == QSerialPort::UnknownError)
         reason = qt_error_string(systemError);
     if (error != QSerialPort::PermissionError)
-        throw SerialError(QStringLiteral("%1: %2").arg(where, reason));
-    const OpenFailure failure = classifyDenied(device);
-    throw SerialError(QStringLiteral("%1: %2").arg(where, reason),
-                      openHint(failure, where, probeDevice(device)), failure);
+        fail(QStringLiteral("%1 failed: %2").arg(com, reason),
+             SerialError(QStringLiteral("%1: %2").arg(where, reason)));
+    if (classifyDenied(device) == OpenFailure::Busy) {
+        // Qt's own lock refused: a lock taken since the look above.
+        const LockHolder holder = checkLockFiles(device);
+        busy(holder.holds() ? holder : flockHolder(device));
+    }
+    fail(com + QStringLiteral(" refused: permission denied"),
+         SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(EACCES)),
+                     openHint(OpenFailure::Refused, where, probeDevice(device)),
+                     OpenFailure::Refused));
 }
 
 void SerialLine::reopen()
 {
     if (m_port.isOpen())
         return;
+    const PortRoute route = PortMap::routeThrough(m_portNo, m_watch.path());
+    // Only the device that was lost comes back by itself: whatever else the
+    // path leads to now waits for the user.
+    if (!route.device.isEmpty()) {
+        const DeviceIdentity now = readIdentity(route.device);
+        if (now.serial && !sameDevice(m_identity, m_identityDevice, now, route.device)) {
+            m_route = route;
+            m_watch.offerEveryLook(false);
+            emit reopenFailed(
+                QStringLiteral("Another device at COM%1: %2").arg(m_portNo).arg(route.device));
+            return;
+        }
+    }
     try {
-        openRoute(PortMap::routeThrough(m_portNo, m_watch.path()));
+        openRoute(route);
     } catch (const SerialError& e) {
         // A busy device frees itself without the path changing.
         m_watch.offerEveryLook(e.failure() == OpenFailure::Busy);
-        emit reopenFailed(e.hint().isEmpty() ? e.reason() : e.hint());
+        emit reopenFailed(m_notice);
         return;
     }
     m_watch.stop();

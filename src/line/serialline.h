@@ -3,6 +3,7 @@
 
 #include "line.h"
 #include "lineloss.h"
+#include "portfacts.h"
 #include "portmap.h"
 #include "portwatch.h"
 
@@ -36,6 +37,8 @@ class SerialLine : public Line
     PortWatch* watch() { return &m_watch; }
 
   private:
+    // Opens the device the route leads to, if no other program holds it, and
+    // holds it with a lock file and a flock of its own.
     void openRoute(const PortRoute& route);
     void reopen();
     void onReadyRead();
@@ -50,6 +53,11 @@ class SerialLine : public Line
     QElapsedTimer m_clock;
     PortRoute m_route;
     QString m_device;
+    // What the last opening found, to reopen that device only.
+    DeviceIdentity m_identity;
+    QString m_identityDevice;
+    // Why the last opening failed, short enough for the STATUS line.
+    QString m_notice;
     PortWatch m_watch;
 };
 

@@ -23,7 +23,10 @@ Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
         tell(QStringLiteral(" Port lost (%1): press COM").arg(reason), true);
     };
     connect(m_comm, &MSComm::portLost, this, lost);
-    connect(m_comm, &MSComm::reopenFailed, this, lost);
+    // The reason names the port already: one notice, not one in another,
+    // short enough for the STATUS line; COM's tooltip has the whole path.
+    connect(m_comm, &MSComm::reopenFailed, this,
+            [this](const QString& reason) { tell(QLatin1Char(' ') + reason, true); });
     connect(m_comm, &MSComm::portBack, this,
             [this](int portNo) { tell(QStringLiteral(" Port back: COM%1").arg(portNo), false); });
     connect(m_comm, &MSComm::opened, this, &Exchange::dropNotice);

@@ -346,7 +346,11 @@ void Form1::showTrouble(const QString& text)
     if (!text.isEmpty())
         face.setColor(QPalette::Button, kTroubleFace);
     com->setPalette(face);
-    com->setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text.trimmed()));
+    // The notice is short; the tooltip adds the whole path of the port.
+    QString tip = text.trimmed();
+    if (!tip.isEmpty() && m_comm->line())
+        tip += QLatin1Char('\n') + m_comm->line()->describe();
+    com->setToolTip(tip.isEmpty() ? QString() : Qt::convertFromPlainText(tip));
     // Heard too, not only seen: the notice in words, never its markup.
     com->setAccessibleName(text.isEmpty() ? QString() : QStringLiteral("COM, ") + text.trimmed());
     com->setAccessibleDescription(text.trimmed());

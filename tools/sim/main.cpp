@@ -25,7 +25,9 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
-// SIGINT and SIGTERM quit the event loop so the link is removed on the way out.
+// SIGHUP (its terminal closed), SIGINT and SIGTERM quit the event loop so the
+// link is removed on the way out: a pseudo-terminal number left behind is
+// soon another program's.
 void quitOnSignals(QCoreApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
@@ -37,8 +39,8 @@ void quitOnSignals(QCoreApplication& app)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGHUP, SIGINT, SIGTERM})
+        ::sigaction(signal, &action, nullptr);
 }
 
 void say(FILE* stream, const QByteArray& line)

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "locks.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace orva
+{
+
+QString LockHolder::who() const
+{
+    if (pid <= 0)
+        return QStringLiteral("another program");
+    return QStringLiteral("%1 (PID %2)")
+        .arg(name.isEmpty() ? QStringLiteral("a program") : name)
+        .arg(pid);
+}
+
+QStringList lockFolders()
+{
+    return {
+        QStringLiteral("/var/lock"),
+        QStringLiteral("/etc/locks"),
+        QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"),
+        QStringLiteral("/tmp"),
+        QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"),
+        QStringLiteral("/run/lock"),
+        QStandardPaths::writableLocation(QStandardPaths::TempLocation),
+    };
+}
+
+QString lockName(const QString& device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QStringLiteral("LCK..") + name;
+}
+
+QString ownLockPath(const QString& device)
+{
+    const QString name = lockName(device);
+    for (const QString& folder : lockFolders()) {
+        const QFileInfo info(folder);
+        const QString path = folder + QLatin1Char('/') + name;
+        if (info.isReadable() && (QFileInfo::exists(path) || info.isWritable()))
+            return path;
+    }
+    return {};
+}
+
+std::optional<qint64> lockFilePid(const QByteArray& contents)
+{
+    const QByteArray word = contents.split('\n').first().simplified().split(' ').first();
+    bool ok = !word.isEmpty();
+    for (const char c : word)
+        ok = ok && c >= '0' && c <= '9';
+    const qint64 pid = ok ? word.toLongLong(&ok) : 0;
+    if (!ok || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+bool processAlive(qint64 pid)
+{
+    // Another user's process answers EPERM: it is there all the same.
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+QString processName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readAll().trimmed());
+}
+
+LockHolder checkLockFiles(const QString& device)
+{
+    const QString name = lockName(device);
+    QSet<QString> seen;
+    for (const QString& folder : lockFolders()) {
+        // /var/lock is /run/lock on most systems: one file, read once.
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (real.isEmpty() || seen.contains(real))
+            continue;
+        seen.insert(real);
+        const QString path = real + QLatin1Char('/') + name;
+        QFile file(path);
+        if (!QFileInfo::exists(path))
+            continue;
+        LockHolder holder{LockHolder::Kind::Unreadable, 0, {}, path};
+        if (!file.open(QIODevice::ReadOnly))
+            return holder;
+        const std::optional<qint64> pid = lockFilePid(file.read(256));
+        file.close();
+        if (!pid)
+            return holder;
+        holder.pid = *pid;
+        if (processAlive(*pid)) {
+            holder.kind = LockHolder::Kind::Live;
+            holder.name = processName(*pid);
+            return holder;
+        }
+        // The program ended without removing its lock.
+        if (!file.remove())
+            return holder;
+    }
+    return {};
+}
+
+LockHolder flockHolder(const QString& device)
+{
+    struct stat st {
+    };
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !locks.open(QIODevice::ReadOnly))
+        return {};
+    // "1: FLOCK  ADVISORY  WRITE 4242 00:19:5 0 EOF": major and minor of the
+    // file system in hex, then the inode.
+    const QByteArray where = QByteArray::number(major(st.st_dev), 16).rightJustified(2, '0') + ':' +
+                             QByteArray::number(minor(st.st_dev), 16).rightJustified(2, '0') + ':' +
+                             QByteArray::number(quint64(st.st_ino));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 6 || f[1] != "FLOCK" || f[5] != where)
+            continue;
+        const qint64 pid = f[4].toLongLong();
+        return {LockHolder::Kind::Live, pid, processName(pid), {}};
+    }
+    return {};
+}
+
+bool writeOwnLock(const QString& device)
+{
+    const QString path = ownLockPath(device);
+    QFile file(path);
+    // Only a lock this process took: Qt's serial port writes it in its own
+    // form first.
+    if (path.isEmpty() || !file.open(QIODevice::ReadWrite) ||
+        lockFilePid(file.read(256)) != ::getpid())
+        return false;
+    const QByteArray pid = QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
+    return file.resize(0) && file.seek(0) && file.write(pid) == pid.size() && file.flush();
+}
+
+} // namespace orva

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace orva
+{
+
+// Who keeps a serial device from being opened, as its locks tell.
+struct LockHolder {
+    enum class Kind {
+        // Nothing holds it.
+        Free,
+        // A running process: its lock file or its flock on the device.
+        Live,
+        // A lock file that names no process this program can read, or that
+        // names an ended one but cannot be removed.
+        Unreadable,
+    };
+    Kind kind = Kind::Free;
+    qint64 pid = 0;
+    // The process's own name (/proc/PID/comm), when it can be read.
+    QString name;
+    // The lock file, for a lock file.
+    QString path;
+
+    bool holds() const { return kind != Kind::Free; }
+    // "minicom (PID 4242)", or "another program".
+    QString who() const;
+};
+
+// The folders that serial programs keep lock files in, in the order Qt's
+// serial port searches them; both the locks read and the one written come
+// from here.
+QStringList lockFolders();
+// "LCK..ttyUSB0", "LCK..pts_3": the device's path below /dev, '/' as '_'.
+QString lockName(const QString& device);
+// Where the panel's own lock for the device goes: the first folder that
+// already holds one or that may be written (Qt's serial port puts it there).
+QString ownLockPath(const QString& device);
+
+// The process a lock file names, in any form in use: the classic ten ASCII
+// characters, "PID name user" on one line, or Qt's lines (PID, program,
+// host). Nothing for anything else.
+std::optional<qint64> lockFilePid(const QByteArray& contents);
+bool processAlive(qint64 pid);
+QString processName(qint64 pid);
+
+// Reads every lock file for the device. The lock of a process that has ended
+// is removed; a live one, or one that cannot be read or parsed, is left as
+// it is and reported.
+LockHolder checkLockFiles(const QString& device);
+// The process holding a flock(2) on the device, from /proc/locks.
+LockHolder flockHolder(const QString& device);
+// Rewrites the panel's own lock file as the classic ten-character PID and a
+// newline, the form minicom and lockdev users read. True when it did.
+bool writeOwnLock(const QString& device);
+
+} // namespace orva

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "line/locks.h"
+#include "line/portmap.h"
+#include "line/serialline.h"
+#include "ptypeer.h"
+#include "testenv.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace orva;
+
+// The line is the panel's alone: other programs' lock files and flocks keep
+// it from a device, and its own keep them from the panel's. COM7 leads to a
+// pseudo-terminal.
+class TstLocks : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<sim::PtyPeer> m_peer;
+    QString m_device;
+    const QString m_me = QStringLiteral("tst_locks (PID %1)").arg(::getpid());
+
+    // What opening COM7 says; empty when it opened.
+    QString openCom7(SerialLine& line)
+    {
+        try {
+            line.open(9600);
+        } catch (const SerialError& e) {
+            return e.reason() + '\n' + e.hint();
+        }
+        return {};
+    }
+    static QByteArray contents(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+    static QByteArray tenCharacters(qint64 pid)
+    {
+        return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        isolatedConfigHome();
+        QDir().mkpath(PortMap::portsFolder());
+    }
+    void init()
+    {
+        m_peer = std::make_unique<sim::PtyPeer>();
+        QVERIFY(m_peer->linkAs(PortMap::linkPath(7)));
+        m_device = m_peer->slavePath();
+    }
+    void cleanup()
+    {
+        for (const QString& folder : lockFolders())
+            QFile::remove(folder + '/' + lockName(m_device));
+        m_peer.reset();
+    }
+
+    void foreignLockFile_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QByteArray>("lock"); // %1: the PID
+        QTest::addColumn<bool>("live");
+        const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+        const QByteArray ten = "%1";
+        QTest::newRow("ten characters, live") << "/run/lock" << ten << true;
+        QTest::newRow("ten characters, ended") << "/run/lock" << ten << false;
+        QTest::newRow("PID name user, live")
+            << "/var/lock" << QByteArray("%1 minicom root\n") << true;
+        QTest::newRow("PID name user, ended") << "/tmp" << QByteArray("%1 minicom root\n") << false;
+        QTest::newRow("Qt's lines, live") << temp << QByteArray("%1\nprog\nhost\n") << true;
+        QTest::newRow("Qt's lines, ended") << temp << QByteArray("%1\nprog\nhost\n") << false;
+        QTest::newRow("no PID") << "/run/lock" << QByteArray("minicom\n") << false;
+        QTest::newRow("empty") << "/tmp" << QByteArray() << false;
+    }
+    void foreignLockFile()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QByteArray, lock);
+        QFETCH(bool, live);
+        const qint64 pid = live ? ::getpid() : INT_MAX; // above any pid_max
+        if (lock == "%1")
+            lock = tenCharacters(pid);
+        lock.replace("%1", QByteArray::number(pid));
+        const QString path = folder + '/' + lockName(m_device);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lock) == lock.size());
+        file.close();
+        const QDateTime written = QFileInfo(path).lastModified();
+        const bool parsed = lock.contains(QByteArray::number(pid));
+
+        SerialLine line(7);
+        const QString said = openCom7(line);
+        if (live || !parsed) {
+            // Left exactly as it was, and named.
+            QCOMPARE(contents(path), lock);
+            QCOMPARE(QFileInfo(path).lastModified(), written);
+            QVERIFY2(said.contains(live ? "is busy: " + m_me + " holds it." : path),
+                     qPrintable(said));
+            QVERIFY(!said.contains("another program"));
+            return;
+        }
+        // An ended program's lock is replaced by the panel's own, in the form
+        // minicom and lockdev read, gone again when the port closes.
+        QVERIFY2(said.isEmpty(), qPrintable(said));
+        const QString own = QFileInfo(ownLockPath(m_device)).canonicalFilePath();
+        QVERIFY(!QFile::exists(path) || QFileInfo(path).canonicalFilePath() == own);
+        QCOMPARE(contents(ownLockPath(m_device)), tenCharacters(::getpid()));
+        line.close();
+        QVERIFY(!QFile::exists(ownLockPath(m_device)));
+    }
+
+    void flockBothWays()
+    {
+        const QByteArray device = QFile::encodeName(m_device);
+        int other = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);
+        SerialLine line(7);
+        const QString said = openCom7(line);
+        QVERIFY2(said.contains("is busy: " + m_me + " holds it."), qPrintable(said));
+        ::close(other);
+
+        QCOMPARE(openCom7(line), QString());
+        // A second program gets the device refused (exclusive use) or its
+        // flock refused.
+        other = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        const bool refused = other < 0
+                                 ? errno == EBUSY
+                                 : ::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (other >= 0)
+            ::close(other);
+        QVERIFY(refused);
+    }
+
+    void pathTooLongToLock()
+    {
+        if (::geteuid() != 0)
+            QSKIP("making a device node takes root");
+        // A device node deep down, 3,296 characters: the lock file's name
+        // cannot hold it.
+        QString folder = isolatedConfigHome().path();
+        while (folder.size() < 3280)
+            folder += '/' + QString(200, 'd');
+        QVERIFY(QDir().mkpath(folder));
+        const QString node = folder + "/tty";
+        struct stat st {
+        };
+        QVERIFY(::stat(QFile::encodeName(m_device).constData(), &st) == 0);
+        QVERIFY(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, st.st_rdev) == 0);
+        QVERIFY(QFile::remove(PortMap::linkPath(7)) && QFile::link(node, PortMap::linkPath(7)));
+        SerialLine line(7);
+        const QString said = openCom7(line);
+        QVERIFY2(said.contains("too long") && !said.contains("busy"), qPrintable(said));
+        QFile::remove(node);
+    }
+
+    void simulatorRemovesItsLink_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGHUP (its terminal closed)") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+    void simulatorRemovesItsLink()
+    {
+        QFETCH(int, signal);
+        const QString link = isolatedConfigHome().path() + "/sim-link";
+        QProcess sim;
+        sim.start(ORVA_SIM, {"--link", link});
+        QVERIFY(sim.waitForReadyRead(5000) && QFileInfo(link).isSymLink());
+        ::kill(pid_t(sim.processId()), signal);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLocks)
+#include "tst_locks.moc"
