@@ -48,6 +48,8 @@ constexpr int kConnects = 20;
 // opened, so a load that comes and goes falls on both alike.
 constexpr int kNetBlock = 25;
 constexpr int kNetBlocks = 4;
+constexpr int kRestarts = 5;
+constexpr auto kServerAway = 4s;
 constexpr int kClicks = 500;
 constexpr int kStatusReads = 200;
 // Samples before these settle caches and first-time allocations.
@@ -402,13 +404,19 @@ class Ser2net
         if (!file.open(QIODevice::WriteOnly))
             fail(file.errorString());
         file.write(address().url().toUtf8() + '\n');
-        m_process.start(QStringLiteral("ser2net"), {"-d", "-u", "-c", config});
-        if (!m_process.waitForStarted())
-            fail(QStringLiteral("ser2net did not start (scripts/deps.sh installs it)"));
+        m_config = config;
+        start();
         for (int i = 0; i < 50 && !listening(); ++i)
             pause(100ms);
     }
-    ~Ser2net()
+    ~Ser2net() { stop(); }
+    void start()
+    {
+        m_process.start(QStringLiteral("ser2net"), {"-d", "-u", "-c", m_config});
+        if (!m_process.waitForStarted())
+            fail(QStringLiteral("ser2net did not start (scripts/deps.sh installs it)"));
+    }
+    void stop()
     {
         m_process.kill();
         m_process.waitForFinished();
@@ -427,6 +435,7 @@ class Ser2net
     }
 
     quint16 m_port = 0;
+    QString m_config;
     QProcess m_process;
 };
 
@@ -454,6 +463,7 @@ struct NetResult {
     Stats localClick, netClick;
     Stats localStatus, netStatus;
     QList<double> idle, localIdle;
+    Stats back;
 };
 
 // From just before a click of STATUS to the STATUS line showing the answer:
@@ -525,6 +535,23 @@ NetResult benchNetwork(const QTemporaryDir& home, orva::Form1& form, FarSide& fa
     switchPort(form, kNetPortNo);
     pause(orva::Exchange::kDisplayClear + 100ms);
     result.idle = panelCpuPerSecond(netFar);
+    // The server away long enough for the reconnecting to reach its longest
+    // spacing, then from ser2net's start to the port back.
+    orva::MSComm* comm = form.MSComm1();
+    QList<double> backs;
+    for (int i = 0; i < kRestarts; ++i) {
+        server.stop();
+        if (!waitFor(comm, &orva::MSComm::portLost, [&] { return !comm->PortOpen(); }))
+            fail(QStringLiteral("ser2net gone, the port still open"));
+        pause(kServerAway);
+        const Clock::time_point at = Clock::now();
+        server.start();
+        if (!waitFor(
+                comm, &orva::MSComm::portBack, [&] { return comm->PortOpen(); }, 10s))
+            fail(QStringLiteral("not back 10 s after ser2net started again"));
+        backs << toMs(Clock::now() - at);
+    }
+    result.back = summarize(backs);
     switchPort(form, kPortNo);
     pause(orva::Exchange::kDisplayClear + 100ms);
     result.localIdle = panelCpuPerSecond(far);
@@ -722,6 +749,9 @@ void printNetwork(const NetResult& r)
                        QStringLiteral("click STATUS -> \" Power ON\" on Label25")));
     table.add(statsRow(QStringLiteral("status read round trip, through ser2net"), r.netStatus,
                        QStringLiteral("the same, ser2net between")));
+    table.add(statsRow(QStringLiteral("server restart to port back"), r.back,
+                       QStringLiteral("ser2net away %1 s, then started again")
+                           .arg(std::chrono::seconds(kServerAway).count())));
     table.print();
     std::printf("\npanel CPU, port open and idle (ms per s): network %.2f (each second: %s), "
                 "local pty %.2f (%s)\n",
