@@ -160,8 +160,11 @@ DeviceIdentity systemIdentity(const QString& device)
     const QString sys =
         QStringLiteral("/sys/class/tty/%1/device/driver").arg(QFileInfo(device).fileName());
     id.driver = QFileInfo(QFileInfo(sys).symLinkTarget()).fileName();
-    if (id.driver.isEmpty())
+    // A pseudo-terminal has no device of its own, so no USB identity either.
+    if (id.driver.isEmpty()) {
         id.driver = kernel;
+        return id;
+    }
     const QSerialPortInfo info(device);
     if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
         id.vendor = info.vendorIdentifier();
