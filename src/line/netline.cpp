@@ -321,7 +321,11 @@ void NetLine::fail(const QString& cause, const QString& hint, std::optional<Open
     // take the panel (busy, its device missing) is said once.
     if (failure && cause != m_lastRefusal) {
         m_lastRefusal = cause;
-        emit reopenFailed(QStringLiteral("COM%1 not back (%2)").arg(m_portNo).arg(cause));
+        // Short, as the serial line's: " COM7 busy: the server says …".
+        emit reopenFailed((failure == OpenFailure::Busy ? QStringLiteral("COM%1 %2")
+                                                        : QStringLiteral("COM%1: %2"))
+                              .arg(m_portNo)
+                              .arg(cause));
     }
     m_retry.start(std::chrono::seconds(std::min(++m_retries, kRetryLongestSeconds)));
 }
