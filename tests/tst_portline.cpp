@@ -22,7 +22,6 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include <cerrno>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,34 +117,6 @@ class TstPortLine : public QObject
                 detector.data();
             QVERIFY(lost.has_value() == (i == lostAt) && (!lost || *lost == paths.value(kind)));
         }
-    }
-
-    void lossReason_data()
-    {
-        QTest::addColumn<bool>("deviceGone");
-        QTest::addColumn<bool>("hungUp");
-        QTest::addColumn<int>("path"); // LossPath
-        QTest::addColumn<QString>("system");
-        QTest::addColumn<QString>("reason");
-        const QString io = qt_error_string(EIO);
-        const int resource = int(LossPath::ResourceError);
-        QTest::newRow("device file gone") << true << false << resource << io << "device removed";
-        QTest::newRow("gone and hung up") << true << true << resource << io << "device removed";
-        QTest::newRow("hung up") << false << true << resource << io << "line hung up";
-        QTest::newRow("empty reads")
-            << false << false << int(LossPath::EmptyReads) << io << "line hung up";
-        QTest::newRow("leftover EAGAIN")
-            << false << false << resource << qt_error_string(EAGAIN) << "line hung up";
-        QTest::newRow("a real error") << false << false << resource << io << io;
-    }
-    void lossReason()
-    {
-        QFETCH(bool, deviceGone);
-        QFETCH(bool, hungUp);
-        QFETCH(int, path);
-        QFETCH(QString, system);
-        QFETCH(QString, reason);
-        QCOMPARE(orva::lossReason(LossPath(path), deviceGone, hungUp, system), reason);
     }
 
     void comTable_data()
