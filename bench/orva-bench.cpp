@@ -29,7 +29,9 @@
 #include <numeric>
 #include <optional>
 #include <sched.h>
+#include <signal.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 namespace
@@ -412,6 +414,8 @@ class Ser2net
     ~Ser2net() { stop(); }
     void start()
     {
+        // A bench that fails leaves no server behind.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process.start(QStringLiteral("ser2net"), {"-d", "-u", "-c", m_config});
         if (!m_process.waitForStarted())
             fail(QStringLiteral("ser2net did not start (scripts/deps.sh installs it)"));

@@ -22,6 +22,8 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -81,6 +83,8 @@ class TestNetLine : public QObject
     // connect meanwhile.
     void startSer2net()
     {
+        // A test that crashes leaves no server behind.
+        m_ser2net.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_ser2net.start(QStringLiteral("ser2net"),
                         {"-d", "-u", "-c", m_dir.filePath(QStringLiteral("ser2net.yaml"))});
         QVERIFY2(m_ser2net.waitForStarted(), "ser2net is not installed (scripts/deps.sh)");
