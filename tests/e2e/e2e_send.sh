@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The command line with no display at all: help, version and usage errors of
+# both programs, and `orva-control --send` against the simulator on a real
+# pseudo-terminal: an answer, a reply in pieces, no answer, a busy port and
+# ports that do not exist.
+#   e2e_send.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
+set -uo pipefail
+panel=$1 sim=$2 work=$(mktemp -d) pids=() failures=0
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+export XDG_CONFIG_HOME=$work/config
+mkdir -p "$XDG_CONFIG_HOME/ORVA/ports"
+
+# run NAME PROGRAM ARGS...: exit code in $work/NAME.rc, output in NAME.out and NAME.err.
+run() {
+    local name=$1
+    shift
+    "$@" >"$work/$name.out" 2>"$work/$name.err"
+    echo $? >"$work/$name.rc"
+}
+# ends NAME CODE STDOUT-LINE STDERR-LINE: the exit code, and a whole line of each stream
+# ("" for a stream that must stay empty).
+ends() {
+    [ "$(cat "$work/$1.rc")" = "$2" ] || return 1
+    if [ -n "$3" ]; then grep -qxF -- "$3" "$work/$1.out"; else [ ! -s "$work/$1.out" ]; fi || return 1
+    if [ -n "$4" ]; then grep -qxF -- "$4" "$work/$1.err"; else [ ! -s "$work/$1.err" ]; fi
+}
+
+run help "$panel" --help
+check "--help: usage on stdout, 0, no display" \
+    ends help 0 "Usage: orva-control [--port COMn] [--rate 9600|19200] [--send TEXT]" ""
+run version "$sim" --version
+check "simulator --version: 0" ends version 0 "orva-projector-sim $(sed 's/.* //' <<<"$("$panel" -v)")" ""
+run bogus "$panel" --bogus
+check "unknown option: 2, on stderr only" ends bogus 2 "" "orva-control: Unknown option 'bogus'."
+run simcom "$sim" --com 99
+check "simulator --com 99: 2" ends simcom 2 "" "orva-projector-sim: --com wants 1 to 15, not '99'"
+
+start_sim() { # start_sim N OPTIONS...: a simulator reachable as COM N
+    "$sim" --com "$@" >"$work/sim$1.log" 2>&1 &
+    pids+=($!)
+    retry test -e "$XDG_CONFIG_HOME/ORVA/ports/.COM$1.sim"
+}
+start_sim 5 --power-on --log
+start_sim 6 --power-on --split 3 --split-gap 300
+start_sim 7 --no-reply
+
+run answer "$panel" --send CR0 --port COM5
+check "--send CR0: trace, STATUS, 0" ends answer 0 "STATUS: Power ON" ""
+check "--send CR0: the reply's trace" grep -qxF "RxD: 0 0  [CR] " "$work/answer.out"
+printf '[StartUP]\nComPort=6\nBaudRate=96\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+run pieces "$panel" --send "CR LAMPSTS"
+check "the stored port; a reply in three pieces over 600 ms is read whole" \
+    ends pieces 0 "RxD: 0 0 0   1 I  [CR] " ""
+run silent "$panel" --send C00 -p 7 -s 19200
+check "no answer: X X X X, 1" ends silent 1 "RxD: X X X X" ""
+
+# A send that waits for its answer holds COM7 while another tries it.
+"$panel" --send C00 -p 7 >/dev/null 2>&1 &
+holder=$!
+sleep 0.2
+run busy "$panel" --send C00 -p 7
+wait "$holder"
+check "busy port: 2, the holder named" grep -q "is busy: orva-control (PID $holder) holds it" "$work/busy.err"
+check "busy port: exit 2, nothing on stdout" ends busy 2 "" "$(head -1 "$work/busy.err")"
+
+ln -s "$work/gone" "$XDG_CONFIG_HOME/ORVA/ports/COM9"
+run missing "$panel" --send C00 --port 9
+check "a port that does not exist: 2, reason and cure" grep -q "does not exist: is the adapter plugged in?" "$work/missing.err"
+check "a port that does not exist: exit 2" ends missing 2 "" "$(head -1 "$work/missing.err")"
+rm "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+run unset "$panel" --send C00
+check "no port stored or given: 2" \
+    ends unset 2 "" "orva-control: no port chosen: give --port COMn, or choose one in COM PORT"
+check "the simulator received the send" grep -qxF 'CR0\r' "$work/sim5.log"
+
+echo "e2e_send: $failures failed"
+[ "$failures" -eq 0 ]
