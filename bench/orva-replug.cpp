@@ -1,26 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Pull and replug cycles: the simulator's pty hangs up, the link comes back
-// at a new pty, and the panel's serial control reopens it by itself through
-// its watch timer. Prints resident memory and open descriptors every 25
-// cycles, and how long each reopen took after the link was back. Figures
-// only; nothing is asserted.
+// Pull and replug cycles of the whole panel: the real Form1 window, shown,
+// on COM3 linked to a simulated projector on a pseudo-terminal. Each cycle
+// hangs the simulator up (the STATUS line, the amber COM with its tooltip
+// and the notice run as they do for a user), links COM3 to a new simulator
+// on a new pty, lets the panel reopen it by itself through its watch timer,
+// and clicks STATUS until " Power ON" comes back. Prints resident memory and
+// open descriptors along the way, and how long each reopen took after the
+// link was back. Figures only; nothing is asserted.
 
+#include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
-#include "line/portmap.h"
 #include "procstat.h"
 #include "ptypeer.h"
+#include "shell/form1.h"
 
-#include <QCoreApplication>
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -29,7 +37,8 @@ namespace
 
 constexpr int kPort = 3;
 constexpr int kWarmUp = 10;
-constexpr int kCycles = 100;
+constexpr int kDefaultCycles = 300;
+constexpr int kReportEvery = 50;
 constexpr int kWaitLimitMs = 5000;
 
 qsizetype openDescriptors()
@@ -37,6 +46,22 @@ qsizetype openDescriptors()
     return QDir(QStringLiteral("/proc/self/fd"))
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
         .size();
+}
+
+// Bytes the allocator has handed out and not had back: growth here is held
+// memory, not only pages the allocator keeps for later.
+qint64 heapInUseKiB()
+{
+    return qint64(mallinfo2().uordblks / 1024);
+}
+
+void report(const char* when, int cycles)
+{
+    std::printf("%-6s %3d cycles   resident %6lld KiB, heap in use %6lld KiB, %lld open "
+                "descriptors\n",
+                when, cycles, qlonglong(residentKiB()), qlonglong(heapInUseKiB()),
+                qlonglong(openDescriptors()));
+    std::fflush(stdout);
 }
 
 // Runs the event loop until done() holds or the limit passes.
@@ -61,59 +86,90 @@ std::unique_ptr<orva::sim::PtyPeer> projector()
     return peer;
 }
 
+// A fresh user's store with COM3 at 9600 bit/s, so the panel starts as the
+// program does.
+void prepareStore(const QString& home)
+{
+    QDir().mkpath(home + QStringLiteral("/ORVA"));
+    QFile conf(home + QStringLiteral("/ORVA/ORVA.conf"));
+    if (conf.open(QIODevice::WriteOnly))
+        conf.write(QStringLiteral("[StartUP]\nComPort=%1\nBaudRate=96\n").arg(kPort).toLatin1());
+    QDir().mkpath(orva::PortMap::portsFolder());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    const int cycles = argc > 1 ? std::max(kWarmUp + 1, std::atoi(argv[1])) : kDefaultCycles;
     QTemporaryDir config;
+    // Before the first QSettings use: the store caches its location.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QDir().mkpath(orva::PortMap::portsFolder());
+    prepareStore(config.path());
 
-    orva::ProgramValues values;
-    orva::MSComm comm;
-    orva::Exchange exchange(&comm, &values);
     auto peer = projector();
-    comm.setCommPort(kPort);
-    comm.setPortOpen(true);
+    orva::Form1::Hooks hooks;
+    hooks.messageBox = [](QWidget*, const QString&, const QString&, const QString& text) {
+        std::fprintf(stderr, "orva-replug: message box: %s\n", qPrintable(text));
+    };
+    orva::Form1 form(hooks);
+    form.start();
+    orva::MSComm* comm = form.MSComm1();
+    orva::Exchange* exchange = form.exchange();
+    auto* statusButton = qobject_cast<QPushButton*>(form.widget(QStringLiteral("Command44")));
+    if (!comm->PortOpen() || !statusButton) {
+        std::fprintf(stderr, "orva-replug: the panel did not come up on COM%d\n", kPort);
+        return 1;
+    }
+    std::printf("platform %s, accessibility %s, whole panel (Form1 shown), %d cycles, the first "
+                "%d not timed\n",
+                qPrintable(QGuiApplication::platformName()), QAccessible::isActive() ? "on" : "off",
+                cycles, kWarmUp);
 
     std::vector<qint64> reopenMs;
     int failures = 0;
-    for (int cycle = 0; cycle < kWarmUp + kCycles; ++cycle) {
-        if (cycle >= kWarmUp && (cycle - kWarmUp) % 25 == 0)
-            std::printf("after %3d cycles         resident %lld KiB, %lld open descriptors\n",
-                        cycle - kWarmUp, qlonglong(residentKiB()), qlonglong(openDescriptors()));
+    int done = 0;
+    report("start", 0);
+    for (int cycle = 0; cycle < cycles; ++cycle, ++done) {
+        if (cycle == kWarmUp || (cycle > 0 && cycle % kReportEvery == 0))
+            report("after", cycle);
         peer->hangUp();
-        if (!waitFor([&] { return comm.isReopening(); })) {
+        // Lost, watched for, and the amber COM and notice up.
+        if (!waitFor([&] {
+                return comm->isReopening() &&
+                       !form.widget(QStringLiteral("Command33"))->toolTip().isEmpty();
+            })) {
             ++failures;
             break;
         }
         peer = projector();
         QElapsedTimer clock;
         clock.start();
-        const bool back = waitFor([&] { return comm.PortOpen(); });
+        const bool back = waitFor([&] { return comm->PortOpen(); });
         const qint64 reopenedAfter = clock.elapsed();
-        exchange.send("CR0");
+        statusButton->click();
         const bool answered =
-            waitFor([&] { return exchange.status() == QLatin1String(" Power ON"); });
+            waitFor([&] { return exchange->status() == QLatin1String(" Power ON"); });
         if (!back || !answered) {
             ++failures;
             break;
         }
         if (cycle >= kWarmUp)
             reopenMs.push_back(reopenedAfter);
-        exchange.Timer2_Timer();
-        exchange.Timer4_Timer();
+        // The reply time-out and the display clearing, as their timers would.
+        exchange->Timer2_Timer();
+        exchange->Timer4_Timer();
     }
+    report("after", done);
     std::sort(reopenMs.begin(), reopenMs.end());
     const auto at = [&](double q) {
         return reopenMs.empty() ? qint64(-1) : reopenMs[size_t(q * double(reopenMs.size() - 1))];
     };
-    std::printf("after %3zu cycles         resident %lld KiB, %lld open descriptors\n",
-                reopenMs.size(), qlonglong(residentKiB()), qlonglong(openDescriptors()));
-    std::printf("pull/replug cycles      %zu of %d (after %d warm-up), failures %d\n",
-                reopenMs.size(), kCycles, kWarmUp, failures);
+    std::printf("pull/replug cycles      %zu timed of %d, failures %d\n", reopenMs.size(),
+                cycles - kWarmUp, failures);
     std::printf("link back to port open  median %lld ms, p90 %lld ms, max %lld ms\n",
                 qlonglong(at(0.5)), qlonglong(at(0.9)), qlonglong(at(1.0)));
+    form.close();
     return failures == 0 ? 0 : 1;
 }

@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
@@ -346,6 +347,11 @@ void Form1::showTrouble(const QString& text)
     if (!text.isEmpty())
         face.setColor(QPalette::Button, kTroubleFace);
     com->setPalette(face);
+    // Each palette set here is new to the style, which caches the faces it
+    // draws by palette: without this, every loss and return left COM's old
+    // faces in Qt's pixmap cache, 14 KiB a cycle up to its 10 MB limit. The
+    // faces in use are drawn again at the next paint.
+    QPixmapCache::clear();
     // The notice is short; the tooltip adds the whole path of the port.
     QString tip = text.trimmed();
     if (!tip.isEmpty() && m_comm->line())
