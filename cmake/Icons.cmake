@@ -4,7 +4,8 @@
 # browsers do. Included where the window icon is built in (src/), so the
 # rendered files are made in the same folder as the resource that holds one.
 #
-# Sets ORVA_ICON_SIZES and ORVA_ICON_DIR: ${ORVA_ICON_DIR}/NxN/orva-control.png.
+# Sets ORVA_ICON_DIR (${ORVA_ICON_DIR}/NxN/orva-control.png) and installs the
+# drawings to hicolor.
 
 find_program(ORVA_RSVG_CONVERT rsvg-convert REQUIRED)
 set(ORVA_ICON_SIZES 16 22 24 32 48 64 128 256)
@@ -21,5 +22,6 @@ foreach(size ${ORVA_ICON_SIZES})
     DEPENDS ${orva_icon_svg}
     VERBATIM)
   list(APPEND orva_icons ${png})
+  install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 add_custom_target(orva-icons ALL DEPENDS ${orva_icons})

@@ -33,10 +33,15 @@ install(FILES ${ORVA_DATA_DIR}/orva-control.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVA_DATA_DIR}/icons/orva-control.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-foreach(size ${ORVA_ICON_SIZES})
-  install(FILES ${ORVA_ICON_DIR}/${size}x${size}/orva-control.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-endforeach()
+# The PNG sizes are drawn and installed by Icons.cmake.
+# bash-completion loads a command's file by the command's name; one file
+# serves both programs.
+install(FILES ${ORVA_DATA_DIR}/completion/orva-control
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/completion)
+file(CREATE_LINK orva-control ${CMAKE_BINARY_DIR}/completion/orva-projector-sim SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/completion/orva-projector-sim
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 # AppStream tools look the file up by the component id.
 install(FILES ${ORVA_DATA_DIR}/orva-control.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo

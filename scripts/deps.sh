@@ -10,7 +10,7 @@ orva_packages=(
   fonts-ipafont-gothic
   librsvg2-bin # rsvg-convert renders the icons at build time
   xvfb xdotool x11-utils imagemagick socat ser2net
-  desktop-file-utils appstream dpkg-dev lintian
+  desktop-file-utils appstream dpkg-dev lintian bash-completion
 )
 
 orva_install_deps() {
