@@ -22,6 +22,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <malloc.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -256,6 +257,27 @@ class TstPortLine : public QObject
         QCOMPARE(comm()->PortOpen(), then != 1);
         QCOMPARE(com->palette().color(QPalette::Button) == face, then != 1);
         QCOMPARE(exchange()->status() == " Port back: COM7", then != 1);
+    }
+
+    void replugsLeaveNoMemoryBehind()
+    {
+        // Each loss and return paints COM in a new face; what was drawn for
+        // the faces before must not pile up (it did, 14 KiB a cycle).
+        auto* com = m_form->findChild<QPushButton*>("Command33");
+        size_t before = 0;
+        for (int cycle = 0; cycle < 110; ++cycle) {
+            if (cycle == 10)
+                before = mallinfo2().uordblks;
+            m_peer->hangUp();
+            QTRY_VERIFY(comm()->isReopening());
+            com->repaint();
+            projectorAt7();
+            qobject_cast<SerialLine*>(comm()->line())->watch()->look();
+            QVERIFY(comm()->PortOpen());
+            com->repaint();
+        }
+        const qint64 grown = qint64(mallinfo2().uordblks) - qint64(before);
+        QVERIFY2(grown < 256 * 1024, qPrintable(QString::number(grown)));
     }
 
     void openNamesLinkAndDevice()
