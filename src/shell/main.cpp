@@ -60,7 +60,15 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("orva-control"));
     orva::Form1 form1;
     form1.setStartChoice(line.portNo, line.baudCode);
-    const orva::EndSignals endSignals([&form1] { form1.Command16_Click(); });
+    // A signal while the start still waits for a network port ends the
+    // program too: quit() does nothing before the event loop runs, exit()
+    // ends the wait, and the loop is then not started.
+    bool ended = false;
+    const orva::EndSignals endSignals([&] {
+        ended = true;
+        form1.Command16_Click();
+        QCoreApplication::exit(0);
+    });
     form1.start();
-    return app.exec();
+    return ended ? 0 : app.exec();
 }
