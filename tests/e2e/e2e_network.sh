@@ -39,6 +39,12 @@ xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctr
 sleep 0.3
 xdotool mousemove --window "$main" 464 408 click 1
 check "STATUS sends CR0 to the simulator" retry test "$(sent 'CR0\r')" -ge 2
+xdotool mousemove --window "$main" 576 332 click 1
+dialog=$(retry xdotool search --onlyvisible --name "  COM PORT" 2>/dev/null | head -1)
+xdotool mousemove --window "$dialog" 42 40 click 1 mousemove --window "$dialog" 160 108 click 1
+check "COM, 9600, OK: 9600 is the rate of the far pty" \
+  retry test "$(stty -F "$work/projector" speed)" = 9600
+check "and OK stored it" grep -q "BaudRate=96" "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 check "while the window holds the port, --send is told busy" bash -c \
   "'$panel' --port 7 --send CR0 2>&1 | grep -q 'busy'"
 
