@@ -63,14 +63,6 @@ QString spokenReply(const QString& trace)
     return words.simplified();
 }
 
-void announce(QWidget* notification)
-{
-    QAccessibleEvent named(notification, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&named);
-    QAccessibleEvent shown(notification, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
-}
-
 Announcer::Announcer(QWidget* parent) : QWidget(parent)
 {
     static const bool installed = [] {
@@ -86,8 +78,12 @@ Announcer::Announcer(QWidget* parent) : QWidget(parent)
 void Announcer::say(const QString& words)
 {
     m_spoken = words;
-    if (!words.isEmpty())
-        announce(this);
+    if (words.isEmpty())
+        return;
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 QPalette designedPalette()

@@ -18,14 +18,11 @@ QString spokenStatus(const QString& drawn);
 // came: "00 CR"; the missing-reply mark as "no reply".
 QString spokenReply(const QString& trace);
 
-// Tells a screen reader a new text at once, without taking the focus: the
-// object reports itself as a notification and is shown anew, which Orca
-// speaks as "notification …" whatever has the focus. Qt 6.4 has no
-// announcement event of its own.
-void announce(QWidget* notification);
-
-// A notification of a window's own with nothing to draw: it speaks what say()
-// is given.
+// A notification of a window's own with nothing to draw: say() tells a
+// screen reader the words at once, without taking the focus. It reports
+// itself as a notification and is shown anew, which Orca speaks as
+// "notification …" whatever has the focus; Qt 6.4 has no announcement event
+// of its own.
 class Announcer : public QWidget
 {
     Q_OBJECT

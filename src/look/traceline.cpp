@@ -23,11 +23,6 @@ class TraceLineAccessible : public QAccessibleWidget
     {
     }
 
-    QAccessible::Role role() const override
-    {
-        return line()->announced() ? QAccessible::Notification : QAccessible::StaticText;
-    }
-
     QString text(QAccessible::Text t) const override
     {
         const QString whole = line()->text();
@@ -74,16 +69,20 @@ void TraceLine::setText(const QString& text)
     if (QStringView(text).left(shown) != QStringView(m_text).left(shown))
         update();
     m_text = text;
-    if (m_announced && !text.isEmpty() && accessibleName().isEmpty()) {
-        announce(this);
-        return;
-    }
+    if (m_announcer && !text.isEmpty())
+        m_announcer->say(spokenStatus(text));
     // A line has no value interface: screen readers hear its text as its
     // name, so a name change is what tells it.
     if (QAccessible::isActive() && accessibleName().isEmpty()) {
         QAccessibleEvent named(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&named);
     }
+}
+
+void TraceLine::setAnnounced()
+{
+    if (!m_announcer)
+        m_announcer = new Announcer(this);
 }
 
 qsizetype TraceLine::shownLength()

@@ -7,6 +7,8 @@
 namespace orva
 {
 
+class Announcer;
+
 // A trace line (TxD, RxD) or the STATUS line: plain text from the top-left
 // corner inside a one-pixel black border, as a framed label draws it. At the
 // reply bound the RxD text runs to 65,000 characters or more, of which the
@@ -22,8 +24,8 @@ class TraceLine : public QWidget
     QString text() const { return m_text; }
     // An announced line is spoken at each new text, in words, whatever has
     // the focus (the STATUS line).
-    bool announced() const { return m_announced; }
-    void setAnnounced(bool on) { m_announced = on; }
+    bool announced() const { return m_announcer != nullptr; }
+    void setAnnounced();
 
   public slots:
     // Bytes from the line are shown as they are, never as markup.
@@ -38,7 +40,9 @@ class TraceLine : public QWidget
     qsizetype shownLength();
 
     QString m_text;
-    bool m_announced = false;
+    // Speaks for the line: a screen reader would read a notification by the
+    // line's caption label rather than by its text.
+    Announcer* m_announcer = nullptr;
     // Of the font's printable ASCII characters, in pixels; 0 until painted.
     int m_narrowest = 0;
 };

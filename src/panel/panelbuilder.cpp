@@ -216,7 +216,7 @@ QHash<QString, QWidget*> buildMainWindow(QWidget* form)
             l->setBuddy(widgets.value(r.buddy));
             // The STATUS line carries the answers and the port notices.
             if (auto* line = qobject_cast<TraceLine*>(l->buddy()); line && r.title)
-                line->setAnnounced(true);
+                line->setAnnounced();
         }
 
     std::stable_sort(buttons.begin(), buttons.end(),
