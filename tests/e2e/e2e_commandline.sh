@@ -3,8 +3,9 @@
 # The command line with no display at all: help, version and usage errors of
 # both programs, and `orva-control --send` against the simulator on a real
 # pseudo-terminal: an answer, a reply in pieces, no answer, a busy port and
-# ports that do not exist.
-#   e2e_send.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
+# ports that do not exist. Then under Xvfb: the panel on a --port of its own,
+# one that will not open, and at twice the scale on a 1280 x 1024 screen.
+#   e2e_commandline.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
 set -uo pipefail
 panel=$1 sim=$2 work=$(mktemp -d) pids=() failures=0
 trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
@@ -77,5 +78,39 @@ check "no port stored or given: 2" \
     ends unset 2 "" "orva-control: no port chosen: give --port COMn, or choose one in COM PORT"
 check "the simulator received the send" grep -qxF 'CR0\r' "$work/sim5.log"
 
-echo "e2e_send: $failures failed"
+# --- The panel on a display -----------------------------------------------------
+for n in $(seq 140 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$n QT_QPA_PLATFORM=xcb
+retry xdpyinfo >/dev/null 2>&1
+window() { retry xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+printf '[StartUP]\nComPort=6\nBaudRate=96\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+cp "$XDG_CONFIG_HOME/ORVA/ORVA.conf" "$work/stored"
+
+"$panel" --port COM5 & panel_pid=$! pids+=($!)
+main=$(window "ORVA   MV-TR58  CONTROL")
+check "--port COM5: the panel opens on it, no dialog" test -n "$main"
+xdotool mousemove --window "$main" 40 50 click 1 # POWER ON
+check "--port COM5: a button sends there" retry grep -qxF 'C00\r' "$work/sim5.log"
+kill "$panel_pid" && wait "$panel_pid" 2>/dev/null
+check "--port leaves the stored choice as it was" cmp -s "$work/stored" "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+
+"$panel" -p 9 & panel_pid=$! pids+=($!)
+check "--port that does not open: COM PORT dialog" test -n "$(window "  COM PORT")"
+check "and the retry box with the reason" test -n "$(window "^Error$")"
+kill "$panel_pid" && wait "$panel_pid" 2>/dev/null
+
+# Twice the scale: the full view (1384 x 1014 pixels) is wider than the screen.
+QT_SCALE_FACTOR=2 "$panel" --port COM5 & panel_pid=$! pids+=($!)
+main=$(window "ORVA   MV-TR58  CONTROL")
+xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctrl+h
+on_screen() {
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    [ "$HEIGHT" -ge 1000 ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((Y + HEIGHT)) -le 1024 ]
+}
+check "2x, full view: the top-left corner and the lowest row on the screen" retry on_screen
+kill "$panel_pid" && wait "$panel_pid" 2>/dev/null
+
+echo "e2e_commandline: $failures failed"
 [ "$failures" -eq 0 ]
