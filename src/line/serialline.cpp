@@ -110,6 +110,11 @@ void SerialLine::openRoute(const PortRoute& route)
                                        "path: give the device a shorter one.")
                             .arg(NAME_MAX - 5)));
     }
+    if (ownLockPath(device).isEmpty()) {
+        fail(com + QStringLiteral(" cannot be locked"),
+             SerialError(QStringLiteral("%1: no folder for lock files may be written (%2).")
+                             .arg(where, lockFolders().join(QStringLiteral(", ")))));
+    }
     if (const LockHolder holder = checkLockFiles(device); holder.holds())
         busy(holder);
     // A look at the device before Qt sets its line up: another program's
@@ -185,8 +190,7 @@ void SerialLine::reopen()
         if (now.serial && !sameDevice(m_identity, m_identityDevice, now, route.device)) {
             m_route = route;
             m_watch.offerEveryLook(false);
-            emit reopenFailed(
-                QStringLiteral("Another device at COM%1: %2").arg(m_portNo).arg(route.device));
+            tell(QStringLiteral("Another device at COM%1: %2").arg(m_portNo).arg(route.device));
             return;
         }
     }
@@ -195,11 +199,20 @@ void SerialLine::reopen()
     } catch (const SerialError& e) {
         // A busy device frees itself without the path changing.
         m_watch.offerEveryLook(e.failure() == OpenFailure::Busy);
-        emit reopenFailed(m_notice);
+        tell(m_notice);
         return;
     }
     m_watch.stop();
     emit back();
+}
+
+void SerialLine::tell(const QString& notice)
+{
+    // A busy device is tried at every look: its notice is said once.
+    if (notice == m_told)
+        return;
+    m_told = notice;
+    emit reopenFailed(notice);
 }
 
 void SerialLine::write(const QByteArray& bytes)
@@ -260,6 +273,7 @@ void SerialLine::lose(LossPath path)
             m_port.close();
             m_losing = false;
             m_watch.watch(m_route.through);
+            m_told.clear();
             emit lost(reason);
         },
         Qt::QueuedConnection);

@@ -41,6 +41,8 @@ class SerialLine : public Line
     // holds it with a lock file and a flock of its own.
     void openRoute(const PortRoute& route);
     void reopen();
+    // Says why what came back was not reopened, unless that was said last.
+    void tell(const QString& notice);
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void lose(LossPath path);
@@ -58,6 +60,7 @@ class SerialLine : public Line
     QString m_identityDevice;
     // Why the last opening failed, short enough for the STATUS line.
     QString m_notice;
+    QString m_told;
     PortWatch m_watch;
 };
 
