@@ -60,11 +60,11 @@ check "SIGTERM ends the panel" retry bash -c "! kill -0 $panel_pid 2>/dev/null"
 
 # A server that takes the connection and says nothing keeps the start waiting.
 port=$((port + 1)) && while listening; do port=$((port + 1)); done
-socat "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr,fork" SYSTEM:'sleep 30' & pids+=($!)
+socat -u "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr,fork" /dev/null >/dev/null 2>&1 & pids+=($!)
 retry listening
 echo "rfc2217://127.0.0.1:$port" >"$XDG_CONFIG_HOME/ORVA/ports/COM9"
 "$panel" --port 9 >"$work/panel9.log" 2>&1 & panel_pid=$! pids+=($!)
-sleep 1 && kill -TERM "$panel_pid"
+sleep 1.5 && kill -TERM "$panel_pid"
 check "SIGTERM while the start waits for a network port ends the panel" \
   retry bash -c "! kill -0 $panel_pid 2>/dev/null"
 [ "$failures" -eq 0 ]
