@@ -171,26 +171,20 @@ class TestNetLine : public QObject
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("url");
-        QTest::newRow("rfc2217 name") << "rfc2217://gateway.lan:2217\n"
-                                      << "rfc2217://gateway.lan:2217";
-        QTest::newRow("raw IPv4") << "  socket://192.168.1.20:4001 "
-                                  << "socket://192.168.1.20:4001";
-        QTest::newRow("IPv6") << "RFC2217://[::1]:4001"
-                              << "rfc2217://[::1]:4001";
-        QTest::newRow("no scheme") << "gateway:2217"
-                                   << "";
-        QTest::newRow("IPv6 bare") << "socket://::1:4001"
-                                   << "";
-        QTest::newRow("IPv6 no port") << "socket://[::1]"
-                                      << "";
-        QTest::newRow("port 0") << "socket://gateway:0"
-                                << "";
-        QTest::newRow("port too big") << "socket://gateway:65536"
-                                      << "";
-        QTest::newRow("bad host") << "socket://gate_way:4001"
-                                  << "";
-        QTest::newRow("two lines") << "socket://a:1\nsocket://b:2"
-                                   << "";
+        const std::pair<const char*, const char*> cases[] = {
+            {"rfc2217://gateway.lan:2217\n", "rfc2217://gateway.lan:2217"},
+            {"  socket://192.168.1.20:4001 ", "socket://192.168.1.20:4001"},
+            {"RFC2217://[::1]:4001", "rfc2217://[::1]:4001"},
+            {"gateway:2217", ""},
+            {"socket://::1:4001", ""},
+            {"socket://[::1]", ""},
+            {"socket://gateway:0", ""},
+            {"socket://gateway:65536", ""},
+            {"socket://gate_way:4001", ""},
+            {"socket://a:1\nsocket://b:2", ""},
+        };
+        for (const auto& [text, url] : cases)
+            QTest::newRow(text) << QString(text) << QString(url);
     }
     void address()
     {
@@ -248,6 +242,11 @@ class TestNetLine : public QObject
         QCOMPARE(whole.reply, QByteArray::fromHex("fffe01"));
         QCOMPARE(whole.subnegotiations.size(), 3);
         QCOMPARE(whole.subnegotiations[1].payload, QByteArray::fromHex("6500ff2580"));
+        // Said again, ser2net's opening gets no answer: nothing loops.
+        TelnetCodec codec;
+        codec.start();
+        codec.decode(stream.left(28));
+        QCOMPARE(codec.decode(stream.left(28)).reply, QByteArray());
         for (qsizetype i = 0; i <= stream.size(); ++i)
             for (qsizetype j = i; j <= stream.size(); ++j) {
                 const TelnetCodec::Decoded cut = decodeCut(stream, {i, j});
@@ -257,8 +256,8 @@ class TestNetLine : public QObject
     }
 
     // Random bytes in random pieces: the same as in one piece, never more
-    // data than came in, answers bounded (no negotiation loop), and data
-    // escaped for the wire comes back as it was. ORVA_FUZZ_ROUNDS runs longer.
+    // data than came in, answers well formed, and data escaped for the wire
+    // comes back as it was. ORVA_FUZZ_ROUNDS runs longer.
     void codecFuzz()
     {
         const int rounds = qEnvironmentVariableIntValue("ORVA_FUZZ_ROUNDS");
@@ -276,7 +275,10 @@ class TestNetLine : public QObject
             QVERIFY(cut.data == whole.data && cut.reply == whole.reply &&
                     cut.subnegotiations == whole.subnegotiations);
             QVERIFY(whole.data.size() <= stream.size());
-            QVERIFY(whole.reply.size() <= 3 * 2 * 256);
+            // Answers are whole option commands, nothing else.
+            for (qsizetype i = 0; i < whole.reply.size(); i += 3)
+                QVERIFY(whole.reply.size() % 3 == 0 && quint8(whole.reply[i]) == 0xff &&
+                        quint8(whole.reply[i + 1]) >= TelnetCodec::kWill);
             TelnetCodec codec;
             QCOMPARE(codec.decode(TelnetCodec::escape(stream)).data, stream);
         }
