@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -144,6 +145,23 @@ class TstLocks : public QObject
         if (other >= 0)
             ::close(other);
         QVERIFY(refused);
+    }
+
+    void someonesTerminal()
+    {
+        // A session whose controlling terminal the pty is, as a shell's in a
+        // terminal window.
+        QProcess shell;
+        shell.start("setsid", {"sh", "-c", "exec 0<>" + m_device + "; echo up; exec sleep 30"});
+        QVERIFY(shell.waitForReadyRead(5000));
+        SerialLine line(7);
+        const QString said = openCom7(line);
+        shell.kill();
+        shell.waitForFinished();
+        QVERIFY2(QRegularExpression("is busy: (sh|sleep) \\(PID \\d+\\) holds it")
+                     .match(said)
+                     .hasMatch(),
+                 qPrintable(said));
     }
 
     void pathTooLongToLock()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "locks.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -140,6 +141,33 @@ LockHolder flockHolder(const QString& device)
         return {LockHolder::Kind::Live, pid, processName(pid), {}};
     }
     return {};
+}
+
+LockHolder terminalOf(const QString& device)
+{
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return {};
+    // The device number as /proc/PID/stat gives a controlling terminal.
+    const quint64 tty = (minor(st.st_rdev) & 0xff) | (major(st.st_rdev) << 8) |
+                        ((minor(st.st_rdev) & ~0xffu) << 12);
+    qint64 first = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || (first && pid > first) || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // "PID (name) state ppid pgrp session tty_nr …"; the name may hold spaces.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (f.size() > 4 && f[4].toULongLong() == tty)
+            first = pid;
+    }
+    if (!first)
+        return {};
+    return {LockHolder::Kind::Live, first, processName(first), {}};
 }
 
 bool writeOwnLock(const QString& device)

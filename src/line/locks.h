@@ -56,6 +56,10 @@ QString processName(qint64 pid);
 LockHolder checkLockFiles(const QString& device);
 // The process holding a flock(2) on the device, from /proc/locks.
 LockHolder flockHolder(const QString& device);
+// The process that has the device as its controlling terminal (a shell in a
+// terminal window, a getty on a console line): no lock, but the device is
+// in use all the same.
+LockHolder terminalOf(const QString& device);
 // Rewrites the panel's own lock file as the classic ten-character PID and a
 // newline, the form minicom and lockdev users read. True when it did.
 bool writeOwnLock(const QString& device);

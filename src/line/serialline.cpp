@@ -117,6 +117,9 @@ void SerialLine::openRoute(const PortRoute& route)
     }
     if (const LockHolder holder = checkLockFiles(device); holder.holds())
         busy(holder);
+    // A pseudo-terminal number given to a terminal window since is a shell's.
+    if (const LockHolder holder = terminalOf(device); holder.holds())
+        busy(holder);
     // A look at the device before Qt sets its line up: another program's
     // flock, or its exclusive use, leaves it untouched.
     const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
