@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/trace.h"
+#include "look/accessibility.h"
+#include "look/traceline.h"
 #include "panel/panelbuilder.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QScreen>
 #include <QTest>
@@ -15,6 +18,68 @@ class TstTraceLine : public QObject
     const QHash<QString, QWidget*> m_widgets = buildMainWindow(&m_form);
 
   private slots:
+    // Each new STATUS text, answer or port notice, is told as a notification
+    // in words, while the line keeps drawing the spaced text. (Offscreen, Qt
+    // delivers no accessibility events; the Orca check hears them.)
+    void statusLineSpeaks_data()
+    {
+        QTest::addColumn<QString>("drawn");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("power") << " Power ON"
+                               << "Power ON";
+        QTest::newRow("temperatures") << " 0 2 5 . 0 deg C 0 3 0 . 5 deg C 1 0 0 . 0 deg C "
+                                      << "025.0 deg C 030.5 deg C 100.0 deg C";
+        QTest::newRow("lamp hours") << "     1 2 3   Hour Use"
+                                    << "123 Hour Use";
+        QTest::newRow("lamp hours, zeros blanked") << "         0   Hour Use"
+                                                   << "0 Hour Use";
+        QTest::newRow("input number") << " Input 1"
+                                      << "Input 1";
+        QTest::newRow("setting") << " Top/Bottom , Left/Right reversal"
+                                 << "Top/Bottom , Left/Right reversal";
+        QTest::newRow("port lost") << " Port lost (device removed): press COM"
+                                   << "Port lost (device removed): press COM";
+        QTest::newRow("port back") << " Port back: COM5"
+                                   << "Port back: COM5";
+        QTest::newRow("no port") << " No port open: press COM"
+                                 << "No port open: press COM";
+    }
+    void statusLineSpeaks()
+    {
+        QFETCH(QString, drawn);
+        QFETCH(QString, spoken);
+        auto* line = qobject_cast<TraceLine*>(m_widgets.value("Label25"));
+        line->setText(drawn);
+        QCOMPARE(line->text(), drawn);
+        auto* notification = line->findChild<Announcer*>();
+        QVERIFY(notification && !m_widgets.value("Label12")->findChild<Announcer*>());
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(notification);
+        QCOMPARE(told->role(), QAccessible::Notification);
+        QCOMPARE(told->text(QAccessible::Name), spoken);
+        line->setText(QString());
+        QCOMPARE(told->text(QAccessible::Name), spoken);
+    }
+
+    // A console speaks the answer to its SEND as the RxD line traces it.
+    void spokenReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("status digits") << QByteArray("00\r") << "00 CR";
+        QTest::newRow("acknowledgement") << QByteArray("\x06") << "ACK";
+        QTest::newRow("unknown") << QByteArray("?\r") << "? CR";
+        QTest::newRow("a blank inside") << QByteArray("A B\r") << "A B CR";
+        QTest::newRow("a bracket that names nothing") << QByteArray("[1]") << "[1]";
+        QTest::newRow("no reply") << QByteArray() << "no reply";
+    }
+    void spokenReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, spoken);
+        QCOMPARE(orva::spokenReply(reply.isEmpty() ? QStringLiteral(" X X X X") : traceForm(reply)),
+                 spoken);
+    }
+
     // Row after row on the same line too, so a change that shows is redrawn.
     void textSitsWholeInTheBox_data()
     {
