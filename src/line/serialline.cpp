@@ -117,7 +117,8 @@ void SerialLine::openRoute(const PortRoute& route)
     }
     if (const LockHolder holder = checkLockFiles(device); holder.holds())
         busy(holder);
-    // A pseudo-terminal number given to a terminal window since is a shell's.
+    // A session's terminal (a shell's pty, a console's getty) is in use
+    // without any lock.
     if (const LockHolder holder = terminalOf(device); holder.holds())
         busy(holder);
     // A look at the device before Qt sets its line up: another program's
