@@ -266,8 +266,11 @@ class TstPortLine : public QObject
         auto* com = m_form->findChild<QPushButton*>("Command33");
         size_t before = 0;
         for (int cycle = 0; cycle < 110; ++cycle) {
-            if (cycle == 10)
+            if (cycle == 10) {
                 before = mallinfo2().uordblks;
+                if (before == 0)
+                    QSKIP("The allocator keeps no count here (a sanitizer's)");
+            }
             m_peer->hangUp();
             QTRY_VERIFY(comm()->isReopening());
             com->repaint();
