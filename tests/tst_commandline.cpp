@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/commandline.h"
 #include "shell/placement.h"
-#include "simcommandline.h"
 
 #include <QTest>
 
 using orva::CommandLine;
 using Action = CommandLine::Action;
 
-// The panel's and the simulator's command lines and the window placement: all
-// pure, so no display and no window take part.
+// The command line and the window placement: both pure, so no display and
+// no window take part. The simulator's command line runs in e2e_commandline.
 class TstCommandLine : public QObject
 {
     Q_OBJECT
@@ -34,7 +33,6 @@ class TstCommandLine : public QObject
         row("--help", {"--help"}, Action::Exit, 0, 0, {}, 0, usage);
         row("-h lists --send", {"-h"}, Action::Exit, 0, 0, {}, 0, "  --send <TEXT>");
         row("--version", {"--version"}, Action::Exit, 0, 0, {}, 0, "orva-control " ORVA_VERSION);
-        row("-v", {"-v"}, Action::Exit, 0, 0, {}, 0, "orva-control " ORVA_VERSION);
         row("--port COM5", {"--port", "COM5"}, Action::Panel, 5, 0, {}, 0, {});
         row("-p com15", {"-p", "com15"}, Action::Panel, 15, 0, {}, 0, {});
         row("--port=1", {"--port=1"}, Action::Panel, 1, 0, {}, 0, {});
@@ -89,47 +87,6 @@ class TstCommandLine : public QObject
         if (exitCode != 0)
             QVERIFY2(line.text.startsWith("orva-control: ") && line.text.count('\n') == 3,
                      qPrintable(line.text));
-    }
-
-    // The simulator's options: ranges, conflicts and what reaches the faults.
-    void simOptions_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode"); // -1: runs
-        QTest::addColumn<QString>("firstLine");
-        QTest::newRow("--version")
-            << QStringList{"--version"} << 0 << "orva-projector-sim " ORVA_VERSION;
-        QTest::newRow("COM 15 is the last port")
-            << QStringList{"--com",          "15", "--delay",         "0",    "--split", "3",
-                           "--hangup-after", "2",  "--garbage-first", "--log"}
-            << -1 << QString();
-        QTest::newRow("COM 16 is none") << QStringList{"--com", "16"} << 2
-                                        << "orva-projector-sim: --com wants 1 to 15, not '16'";
-        QTest::newRow("negative delay")
-            << QStringList{"--delay", "-5"} << 2
-            << "orva-projector-sim: --delay wants a whole number, 0 or more, not '-5'";
-        QTest::newRow("unknown option")
-            << QStringList{"--bogus"} << 2 << "orva-projector-sim: Unknown option 'bogus'.";
-        QTest::newRow("--com and --link") << QStringList{"--com", "5", "--link", "/tmp/p"} << 2
-                                          << "orva-projector-sim: give --link or --com, not both";
-        QTest::newRow("stray argument")
-            << QStringList{"5"} << 2 << "orva-projector-sim: unexpected argument '5'";
-    }
-    void simOptions()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QString, firstLine);
-        const auto line = orva::sim::parseSimCommandLine(QStringList{"orva-projector-sim"} + args);
-        QCOMPARE(line.run ? -1 : line.exitCode, exitCode);
-        QCOMPARE(line.text.section('\n', 0, 0), firstLine);
-        if (line.run) {
-            QCOMPARE(line.comNumber, 15);
-            QCOMPARE(line.faults.splitPieces, 3);
-            QCOMPARE(line.faults.hangUpAfter, 2);
-            QCOMPARE(line.faults.garbage, orva::sim::FaultOptions::Garbage::Before);
-            QVERIFY(line.log && !line.model.powerOn);
-        }
     }
 
     void placement_data()
