@@ -98,11 +98,13 @@ LockHolder checkLockFiles(const QString& device)
             continue;
         seen.insert(real);
         const QString path = real + QLatin1Char('/') + name;
-        QFile file(path);
-        if (!QFileInfo::exists(path))
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
             continue;
         LockHolder holder{LockHolder::Kind::Unreadable, 0, {}, path};
-        if (!file.open(QIODevice::ReadOnly))
+        // Not a plain file (a FIFO would block the read): never a lock to take.
+        QFile file(path);
+        if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly))
             return holder;
         const std::optional<qint64> pid = lockFilePid(file.read(256));
         file.close();
