@@ -31,14 +31,11 @@ class TstCommandLine : public QObject
             QStringLiteral("Usage: orva-control [--port COMn] [--rate 9600|19200] [--send TEXT]");
         row("no arguments: the panel as always", {}, Action::Panel, 0, 0, {}, 0, {});
         row("--help", {"--help"}, Action::Exit, 0, 0, {}, 0, usage);
-        row("-h lists --send", {"-h"}, Action::Exit, 0, 0, {}, 0, "  --send <TEXT>");
         row("--version", {"--version"}, Action::Exit, 0, 0, {}, 0, "orva-control " ORVA_VERSION);
         row("--port COM5", {"--port", "COM5"}, Action::Panel, 5, 0, {}, 0, {});
         row("-p com15", {"-p", "com15"}, Action::Panel, 15, 0, {}, 0, {});
-        row("--port=1", {"--port=1"}, Action::Panel, 1, 0, {}, 0, {});
         row("--rate 9600", {"--rate", "9600"}, Action::Panel, 0, 96, {}, 0, {});
         row("-s 19200", {"-s", "19200"}, Action::Panel, 0, 192, {}, 0, {});
-        row("--speed 9600", {"--speed", "9600"}, Action::Panel, 0, 96, {}, 0, {});
         row("--send with port and rate", {"--send", "CR0", "--port", "7", "--rate", "9600"},
             Action::Send, 7, 96, "CR0", 0, {});
         row("--send with spaces", {"--send", "CR LAMPSTS"}, Action::Send, 0, 0, "CR LAMPSTS", 0,

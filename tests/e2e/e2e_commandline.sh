@@ -39,13 +39,8 @@ run bogus "$panel" --bogus
 check "unknown option: 2, on stderr only" ends bogus 2 "" "orva-control: Unknown option 'bogus'."
 run simcom "$sim" --com 16
 check "simulator --com 16: 2" ends simcom 2 "" "orva-projector-sim: --com wants 1 to 15, not '16'"
-run simdelay "$sim" --delay -5 --link "$work/p"
-check "simulator --delay -5: 2" \
-    ends simdelay 2 "" "orva-projector-sim: --delay wants a whole number, 0 or more, not '-5'"
 run simboth "$sim" --com 5 --link "$work/p"
 check "simulator --com and --link: 2" ends simboth 2 "" "orva-projector-sim: give --link or --com, not both"
-run simstray "$sim" 5
-check "simulator stray argument: 2" ends simstray 2 "" "orva-projector-sim: unexpected argument '5'"
 
 start_sim() { # start_sim N OPTIONS...: a simulator reachable as COM N
     "$sim" --com "$@" >"$work/sim$1.log" 2>&1 &
