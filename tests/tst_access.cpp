@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "consoles/consolewindow.h"
+#include "link/catalogue.h"
 #include "link/mscomm.h"
+#include "look/accessibility.h"
 #include "look/look.h"
 #include "panel/holdrepeat.h"
 #include "panel/widgettable.h"
@@ -7,7 +10,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <cmath>
 
@@ -26,6 +31,12 @@ double contrast(const QColor& a, const QColor& b)
         return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF()) + 0.05;
     };
     return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// Whether any of w lies in the shown part of form.
+bool inSight(const QWidget* form, const QWidget* w)
+{
+    return form->rect().intersects(QRect(w->mapTo(form, QPoint()), w->size()));
 }
 
 } // namespace
@@ -100,9 +111,196 @@ class TstAccess : public QObject
             QCOMPARE(iface->actionInterface()->actionNames().contains(
                          QAccessibleActionInterface::pressAction()),
                      !hold);
-            QCOMPARE(iface->text(QAccessible::Description).contains("mouse button is held"), hold);
+            const QString description = iface->text(QAccessible::Description);
+            QCOMPARE(description.contains("mouse button is held"), hold);
+            // A hold button names the console row that sends its command
+            // from the keyboard; a status read says what it reads.
+            static const QRegularExpression rowOf("row (\\d+) of the Basic Command console");
+            if (hold) {
+                const int row = rowOf.match(description).captured(1).toInt();
+                QVERIFY2(row > 0, qPrintable(r.name));
+                QCOMPARE(commandOfRow(basicCommandRows().value(row - 1)), r.command + '\r');
+            }
+            QCOMPARE(description.startsWith("Reads the "), r.command.startsWith("CR"));
         }
         QCOMPARE(byName.size(), 71);
+    }
+
+    // Only what the shown part of the window holds takes the focus, in every
+    // view: the buttons-only view cuts the status reads off.
+    void shownAreaTakesFocus_data()
+    {
+        QTest::addColumn<int>("closeClicks");
+        QTest::addColumn<int>("outside");
+        QTest::newRow("everything") << 0 << 0;
+        QTest::newRow("buttons only") << 1 << 10;
+        QTest::newRow("with the trace") << 2 << 0;
+    }
+    void shownAreaTakesFocus()
+    {
+        QFETCH(int, closeClicks);
+        QFETCH(int, outside);
+        for (int i = 0; i < closeClicks; ++i)
+            m_form->Command34_Click();
+        int cut = 0;
+        for (const WidgetRow& r : mainWindowTable()) {
+            QWidget* w = widget(r.name);
+            if (r.kind != WidgetKind::Button || !w->isVisibleTo(m_form.get()))
+                continue;
+            const bool shown = inSight(m_form.get(), w);
+            cut += !shown;
+            QVERIFY2(bool(w->focusPolicy() & Qt::TabFocus) == shown, qPrintable(r.name));
+        }
+        QCOMPARE(cut, outside);
+        // Tab round the window never leaves what shows.
+        widget("Command17")->setFocus();
+        for (int i = 0; i < 80; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* f = QApplication::focusWidget();
+            QVERIFY(inSight(m_form.get(), f));
+        }
+    }
+
+    // Tab enters a group of options at its checked one, either way round.
+    void tabEntersOptionsAtTheChecked_data()
+    {
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("backwards");
+        QTest::addColumn<QString>("lands");
+        QTest::newRow("port typed into OTHER: the first") << ""
+                                                          << "Option1" << false << "Option3";
+        QTest::newRow("COM3") << "Option5"
+                              << "Option1" << false << "Option5";
+        QTest::newRow("COM5, back from OK") << "Option7"
+                                            << "Command1" << true << "Option7";
+        QTest::newRow("19200, from OTHER") << "Option2"
+                                           << "Text1" << false << "Option2";
+    }
+    void tabEntersOptionsAtTheChecked()
+    {
+        QFETCH(QString, check);
+        QFETCH(QString, from);
+        QFETCH(bool, backwards);
+        QFETCH(QString, lands);
+        m_form->Command33_Click();
+        QWidget* dialog = m_form->comDialog();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        if (!check.isEmpty())
+            QTest::mouseClick(dialog->findChild<QWidget*>(check), Qt::LeftButton, {}, {5, 5});
+        dialog->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), dialog);
+        dialog->findChild<QWidget*>(from)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), backwards ? Qt::Key_Backtab : Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), lands);
+    }
+
+    // Whatever a screen reader reads is plain text, in every window, and the
+    // lost port is told by COM's name, not only by its colour.
+    void noMarkupRead()
+    {
+        m_peer.reset();
+        QTRY_VERIFY(widget("Command33")->accessibleName().contains("Port lost"));
+        m_form->Command74_Click();
+        m_form->Command77_Click();
+        m_form->Command33_Click();
+        static const QRegularExpression tag("<\\s*/?[A-Za-z][^>]*>");
+        int read = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible())
+                continue;
+            QWidgetList all = window->findChildren<QWidget*>();
+            for (QWidget* w : all << window) {
+                QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+                for (const auto t : {QAccessible::Name, QAccessible::Description}) {
+                    QVERIFY2(!tag.match(iface->text(t)).hasMatch(), qPrintable(iface->text(t)));
+                    read += !iface->text(t).isEmpty();
+                }
+            }
+        }
+        // The dialog's port options say where they lead.
+        QVERIFY(QAccessible::queryAccessibleInterface(
+                    m_form->comDialog()->findChild<QWidget*>("Option7"))
+                    ->text(QAccessible::Description)
+                    .startsWith("COM5"));
+        QVERIFY(read > 150);
+    }
+
+    // A console speaks the row chosen from the keyboard and the answer to
+    // its SEND, while the focus stays in it.
+    void consoleSpeaks_data()
+    {
+        QTest::addColumn<QString>("console");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Basic Command") << "Form3"
+                                       << "C01 POWER OFF(Quick Power OFF)"
+                                       << "ACK";
+        QTest::newRow("Expand Read") << "Form4"
+                                     << "CR SIGNAL Get whether an input signal is present"
+                                     << "000 1 CR";
+    }
+    void consoleSpeaks()
+    {
+        QFETCH(QString, console);
+        QFETCH(QString, row);
+        QFETCH(QString, answer);
+        console == "Form3" ? m_form->Command74_Click() : m_form->Command77_Click();
+        auto* window = m_form->findChild<ConsoleWindow*>(console);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* combo = window->findChild<QComboBox*>("Combo1");
+        QTest::keyClick(combo, Qt::Key_Down);
+        auto* spoken = window->findChild<Announcer*>();
+        QVERIFY(spoken);
+        QCOMPARE(spoken->spoken(), row);
+        QTest::mouseClick(window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTRY_COMPARE(spoken->spoken(), answer);
+        QCOMPARE(QApplication::activeWindow(), window);
+    }
+
+    // A dark desktop palette and a 16-point desktop font change nothing in
+    // the designed windows.
+    void designedLook_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("main") << "Form1";
+        QTest::newRow("COM PORT") << "Form2";
+        QTest::newRow("Basic Command") << "Form3";
+        QTest::newRow("Expand Read") << "Form4";
+    }
+    void designedLook()
+    {
+        QFETCH(QString, window);
+        QApplication::setCursorFlashTime(0);
+        // A window as it first shows, of a panel that has not opened a port.
+        const auto fresh = [&] {
+            Form1 form(m_harness->hooks());
+            form.show();
+            QWidget* shown = &form;
+            if (window == "Form2") {
+                form.Command33_Click();
+                shown = form.comDialog();
+            } else if (window != "Form1") {
+                window == "Form3" ? form.Command74_Click() : form.Command77_Click();
+                shown = form.findChild<ConsoleWindow*>(window);
+            }
+            return QTest::qWaitForWindowExposed(shown) ? shown->grab().toImage() : QImage();
+        };
+        const QImage designed = fresh();
+        const QPalette desktopPalette = QApplication::palette();
+        const QFont desktopFont = QApplication::font();
+        QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x24, 0x24, 0x24));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, Qt::white);
+        QApplication::setPalette(dark);
+        QFont big = desktopFont;
+        big.setPointSize(16);
+        QApplication::setFont(big);
+        const QImage underDark = fresh();
+        QApplication::setPalette(desktopPalette);
+        QApplication::setFont(desktopFont);
+        QVERIFY(!designed.isNull());
+        QCOMPARE(underDark, designed);
     }
 
     // The bridge is told of the change only with a screen reader attached;

@@ -74,9 +74,11 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
     // The caption sits on the top border, as the layout was drawn for, rather
     // than above a border pushed down into the options.
     for (QGroupBox* frame : frames)
-        frame->setStyleSheet(QStringLiteral(
-            "QGroupBox { border: 1px solid palette(mid); margin-top: 7px; }"
-            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+        frame->setStyleSheet(
+            QStringLiteral(
+                "QGroupBox { border: 1px solid %1; margin-top: 7px; }"
+                "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }")
+                .arg(designedPalette().color(QPalette::Mid).name()));
 
     const OptionRow options[] = {
         {"Option1", "9600", 0, twipsRect(120, 180, 1575, 375)},
@@ -123,6 +125,14 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
     cancel->setGeometry(twipsRect(2040, 2160, 735, 615));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &Form2::Command2_Click);
+
+    // A style sheet bases what it draws on the desktop's palette and font,
+    // not the dialog's: the frames and what they hold keep the dialog's own.
+    for (QGroupBox* frame : frames) {
+        holdDesignedLook(frame, font);
+        for (QWidget* w : frame->findChildren<QWidget*>())
+            holdDesignedLook(w, font);
+    }
 
     setTabOrder(m_text1, m_options[0]);
     setTabOrder(m_options[0], m_options[1]);
