@@ -166,16 +166,12 @@ class TstPortLine : public QObject
         QFETCH(QStringList, ids);
         QFETCH(QString, notice);
         const auto identity = [](const QString& text) {
-            DeviceIdentity id;
-            id.serial = true;
-            id.driver = text;
-            const QStringList usb = text.split(':');
-            if (usb.size() == 3) {
-                id.vendor = usb[0].toUShort(nullptr, 16);
-                id.product = usb[1].toUShort(nullptr, 16);
-                id.serialNumber = usb[2];
-            }
-            return id;
+            const QStringList u = text.split(':');
+            if (u.size() < 3)
+                return DeviceIdentity{true, text, 0, 0, {}, {}, {}};
+            return DeviceIdentity{
+                true, "ftdi_sio", u[0].toUShort(nullptr, 16), u[1].toUShort(nullptr, 16), u[2],
+                {},   {}};
         };
         // Made first, so the pty number is not the lost one's.
         const auto next = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
