@@ -21,9 +21,9 @@ namespace orva
 //
 // open() waits for the connection in a local event loop that paints but
 // takes no input, so the windows stay drawn and nothing is clicked twice. A
-// lost connection is retried, without blocking, at most once a second and at
-// least every two seconds, until stopReopening() or close(). No lock file:
-// the server decides who may use its port.
+// lost connection is retried without blocking, each attempt one to two
+// seconds after the last one ended, until stopReopening() or close(). No lock
+// file: the server decides who may use its port.
 class NetLine : public Line
 {
     Q_OBJECT
