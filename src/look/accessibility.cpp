@@ -3,9 +3,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QApplication>
 #include <QRegularExpression>
-#include <QStyle>
 
 namespace orva
 {
@@ -88,8 +86,31 @@ void Announcer::say(const QString& words)
 
 QPalette designedPalette()
 {
-    // The style's own light palette, not the desktop's.
-    QPalette p = QApplication::style()->standardPalette();
+    // Qt's own light colours (those of its Fusion style), spelled out: the
+    // style's standard palette is the desktop's under Qt's GTK theme.
+    const QColor window(239, 239, 239);
+    const QColor light = window.lighter(150);
+    const QColor dark = window.darker(150);
+    const QColor mid = window.darker(130);
+    const QColor greyed(190, 190, 190);
+    QPalette p(Qt::black, window, light, dark, mid, Qt::black, Qt::white);
+    p.setColor(QPalette::Midlight, mid.lighter(110));
+    p.setColor(QPalette::Shadow, dark.darker(135));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::AlternateBase, QColor(247, 247, 247));
+    p.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    p.setColor(QPalette::ToolTipText, Qt::black);
+    p.setColor(QPalette::Link, Qt::blue);
+    p.setColor(QPalette::LinkVisited, Qt::magenta);
+    p.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        p.setColor(group, QPalette::Highlight, QColor(48, 140, 198));
+    p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(145, 145, 145));
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, greyed);
+    p.setColor(QPalette::Disabled, QPalette::Base, window);
+    p.setColor(QPalette::Disabled, QPalette::Dark, QColor(209, 209, 209).darker(110));
+    p.setColor(QPalette::Disabled, QPalette::Shadow, dark.darker(135).lighter(150));
     // Every role resolved, so nothing is taken from the desktop's palette.
     for (int g = 0; g < QPalette::NColorGroups; ++g)
         for (int r = 0; r < QPalette::NColorRoles; ++r) {
