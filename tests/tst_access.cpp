@@ -170,6 +170,9 @@ class TstAccess : public QObject
         QTest::addColumn<QString>("lands");
         QTest::newRow("port typed into OTHER: the first") << ""
                                                           << "Option1" << false << "Option3";
+        QTest::newRow("port typed into OTHER: out after the first")
+            << ""
+            << "Option3" << false << "Command1";
         QTest::newRow("COM3") << "Option5"
                               << "Option1" << false << "Option5";
         QTest::newRow("COM5, back from OK") << "Option7"

@@ -158,15 +158,16 @@ void Form2::Form_Load()
 void Form2::tabToChecked()
 {
     // As in every toolkit's radio group, Tab enters a group at its checked
-    // option; arrows move within it. A group with none checked is entered at
-    // its first option.
+    // option and the next Tab leaves it; arrows move within it. A group with
+    // none checked is entered at its first option.
     for (const auto& [first, last] : {std::pair{0, 1}, std::pair{2, 6}}) {
         bool anyChecked = false;
         for (int i = first; i <= last; ++i)
             anyChecked = anyChecked || m_options[i]->isChecked();
-        for (int i = first; i <= last; ++i)
-            m_options[i]->setFocusPolicy(!anyChecked || m_options[i]->isChecked() ? Qt::StrongFocus
-                                                                                  : Qt::ClickFocus);
+        for (int i = first; i <= last; ++i) {
+            const bool entry = anyChecked ? m_options[i]->isChecked() : i == first;
+            m_options[i]->setFocusPolicy(entry ? Qt::StrongFocus : Qt::ClickFocus);
+        }
     }
 }
 
