@@ -71,6 +71,8 @@ Announcer::Announcer(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 0, 0);
+    // Shown with its window it would be spoken as an empty notification.
+    hide();
 }
 
 void Announcer::say(const QString& words)
@@ -80,6 +82,9 @@ void Announcer::say(const QString& words)
         return;
     QAccessibleEvent named(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
+    // Showing tells it the first time; then it is shown anew.
+    if (isHidden())
+        return show();
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }

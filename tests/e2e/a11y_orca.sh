@@ -89,6 +89,7 @@ basic=$(window "Basic  Command")
 focus "$basic"
 sleep 1 && key Down
 hear "the row chosen from the keyboard is spoken" "C01"
+never "opening the console tells no empty notification" "^notification\.$"
 key Tab && sleep 0.5 && key space
 hear "the console's answer is spoken" "notification ACK"
 key Tab && sleep 0.5 && key space && sleep 0.5
