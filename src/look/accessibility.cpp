@@ -83,8 +83,10 @@ void Announcer::say(const QString& words)
     QAccessibleEvent named(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
     // Showing tells it the first time; then it is shown anew.
-    if (isHidden())
-        return show();
+    if (isHidden()) {
+        show();
+        return;
+    }
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }
