@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "line/line.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -33,6 +35,17 @@ inline void writeConfig(const QByteArray& content)
     static int rewrites = 0;
     f.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
                   QFileDevice::FileModificationTime);
+}
+
+// What an open says when it fails, reason and hint; empty when it opened.
+template <typename Open> QString openFailure(Open&& open)
+{
+    try {
+        open();
+    } catch (const orva::SerialError& e) {
+        return e.reason() + '\n' + e.hint();
+    }
+    return {};
 }
 
 // A reference table of tests/data: tab-separated, "#" lines are comments and

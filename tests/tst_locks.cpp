@@ -32,16 +32,6 @@ class TstLocks : public QObject
     QString m_device;
     const QString m_me = QStringLiteral("tst_locks (PID %1)").arg(::getpid());
 
-    // What opening COM7 says; empty when it opened.
-    QString openCom7(SerialLine& line)
-    {
-        try {
-            line.open(9600);
-        } catch (const SerialError& e) {
-            return e.reason() + '\n' + e.hint();
-        }
-        return {};
-    }
     static QByteArray contents(const QString& path)
     {
         QFile f(path);
@@ -105,7 +95,7 @@ class TstLocks : public QObject
         const bool parsed = lock.contains(QByteArray::number(pid));
 
         SerialLine line(7);
-        const QString said = openCom7(line);
+        const QString said = openFailure([&] { line.open(9600); });
         if (live || !parsed) {
             // Left exactly as it was, and named.
             QCOMPARE(contents(path), lock);
@@ -131,11 +121,11 @@ class TstLocks : public QObject
         int other = ::open(device.constData(), O_RDWR | O_NOCTTY);
         QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);
         SerialLine line(7);
-        const QString said = openCom7(line);
+        const QString said = openFailure([&] { line.open(9600); });
         QVERIFY2(said.contains("is busy: " + m_me + " holds it."), qPrintable(said));
         ::close(other);
 
-        QCOMPARE(openCom7(line), QString());
+        QCOMPARE(openFailure([&] { line.open(9600); }), QString());
         // A second program gets the device refused (exclusive use) or its
         // flock refused.
         other = ::open(device.constData(), O_RDWR | O_NOCTTY);
@@ -155,7 +145,7 @@ class TstLocks : public QObject
         shell.start("setsid", {"sh", "-c", "exec 0<>" + m_device + "; echo up; exec sleep 30"});
         QVERIFY(shell.waitForReadyRead(5000));
         SerialLine line(7);
-        const QString said = openCom7(line);
+        const QString said = openFailure([&] { line.open(9600); });
         shell.kill();
         shell.waitForFinished();
         QVERIFY2(QRegularExpression("is busy: (sh|sleep) \\(PID \\d+\\) holds it")
@@ -181,7 +171,7 @@ class TstLocks : public QObject
         QVERIFY(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, st.st_rdev) == 0);
         QVERIFY(QFile::remove(PortMap::linkPath(7)) && QFile::link(node, PortMap::linkPath(7)));
         SerialLine line(7);
-        const QString said = openCom7(line);
+        const QString said = openFailure([&] { line.open(9600); });
         QVERIFY2(said.contains("too long") && !said.contains("busy"), qPrintable(said));
         QFile::remove(node);
     }

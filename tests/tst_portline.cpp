@@ -8,8 +8,7 @@
 #include "panel/holdrepeat.h"
 #include "ptypeer.h"
 #include "settings/storedsettings.h"
-#include "shell/form1.h"
-#include "testenv.h"
+#include "shelltest.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -47,24 +46,10 @@ class TstPortLine : public QObject
         document.setHtml(shown);
         return document.toPlainText();
     }
-    void projectorAt7()
-    {
-        m_peer = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
-        QVERIFY(m_peer->linkAs(PortMap::linkPath(7)));
-    }
     bool fitsStatusLine(const QString& notice)
     {
         auto* line = m_form->findChild<QWidget*>("Label25");
         return QFontMetrics(line->font()).horizontalAdvance(notice) < line->contentsRect().width();
-    }
-    QString openFailure()
-    {
-        try {
-            comm()->setPortOpen(true);
-        } catch (const SerialError& e) {
-            return e.reason() + '\n' + e.hint();
-        }
-        return {};
     }
 
   private slots:
@@ -74,7 +59,7 @@ class TstPortLine : public QObject
         QDir().mkpath(PortMap::portsFolder());
         m_told.clear();
         writeConfig("[StartUP]\nComPort=7\nBaudRate=96\n");
-        projectorAt7();
+        m_peer = ShellHarness::projectorAt(7);
         const auto tell = [this](QWidget*, const QString&, const QString& title,
                                  const QString& detail) { m_told << title + ": " + detail; };
         m_form = std::make_unique<Form1>(Form1::Hooks{[] {}, tell});
@@ -140,7 +125,9 @@ class TstPortLine : public QObject
         // What COM7's link leads to after the loss: a new pseudo-terminal
         // ("pty"), read as the identities given (lost, now: a USB adapter's
         // "vendor:product:serial" or a driver), or a thing that is no serial
-        // device. The notice, %1 the device now; empty when the port is back.
+        // device: a FIFO (no character device, as a file or a folder) or
+        // /dev/null (one that is no terminal). The notice, %1 the device now; empty when the port
+        // is back.
         QTest::addColumn<QString>("now");
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QString>("notice");
@@ -156,9 +143,7 @@ class TstPortLine : public QObject
         QTest::newRow("a built-in UART where a pty was")
             << "pty" << QStringList{"pty_slave", "serial8250"} << other;
         QTest::newRow("/dev/null") << "/dev/null" << QStringList{} << notSerial;
-        QTest::newRow("a regular file") << "file" << QStringList{} << notSerial;
         QTest::newRow("a FIFO") << "fifo" << QStringList{} << notSerial;
-        QTest::newRow("a folder") << "folder" << QStringList{} << notSerial;
     }
     void comesBack()
     {
@@ -166,12 +151,14 @@ class TstPortLine : public QObject
         QFETCH(QStringList, ids);
         QFETCH(QString, notice);
         const auto identity = [](const QString& text) {
-            const QStringList u = text.split(':');
-            if (u.size() < 3)
-                return DeviceIdentity{true, text, 0, 0, {}, {}, {}};
-            return DeviceIdentity{
-                true, "ftdi_sio", u[0].toUShort(nullptr, 16), u[1].toUShort(nullptr, 16), u[2],
-                {},   {}};
+            const QStringList u = text.split(':') << QString() << QString();
+            return DeviceIdentity{true,
+                                  u.size() > 3 ? "ftdi_sio" : text,
+                                  u[0].toUShort(nullptr, 16),
+                                  u[1].toUShort(nullptr, 16),
+                                  u[2],
+                                  {},
+                                  {}};
         };
         // Made first, so the pty number is not the lost one's.
         const auto next = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
@@ -185,17 +172,12 @@ class TstPortLine : public QObject
         QTRY_VERIFY(comm()->isReopening());
         const QString thing = isolatedConfigHome().path() + "/thing";
         const QString target = now == "pty" ? next->slavePath() : now.startsWith('/') ? now : thing;
-        if (now == "file")
-            QVERIFY(QFile(thing).open(QIODevice::WriteOnly));
         if (now == "fifo")
             QVERIFY(::mkfifo(QFile::encodeName(thing).constData(), 0600) == 0);
-        if (now == "folder")
-            QVERIFY(QDir().mkdir(thing));
         QVERIFY(QFile::link(target, PortMap::linkPath(7)));
         qobject_cast<SerialLine*>(comm()->line())->watch()->look();
         setIdentityReader({});
         QFile::remove(thing);
-        QDir().rmdir(thing);
         QCOMPARE(comm()->PortOpen(), notice.isEmpty());
         QCOMPARE(exchange()->status(), notice.isEmpty() ? " Port back: COM7" : notice.arg(target));
         if (notice.isEmpty())
@@ -238,7 +220,7 @@ class TstPortLine : public QObject
         QVERIFY(com->palette().color(QPalette::Button) != face);
         if (then == 1)
             m_form->Command33_Click();
-        projectorAt7();
+        m_peer = ShellHarness::projectorAt(7);
         QLockFile lock(ownLockPath(m_peer->slavePath()));
         if (then == 2) {
             QVERIFY(lock.tryLock(0));
@@ -270,7 +252,7 @@ class TstPortLine : public QObject
             m_peer->hangUp();
             QTRY_VERIFY(comm()->isReopening());
             com->repaint();
-            projectorAt7();
+            m_peer = ShellHarness::projectorAt(7);
             qobject_cast<SerialLine*>(comm()->line())->watch()->look();
             QVERIFY(comm()->PortOpen());
             com->repaint();
@@ -285,11 +267,14 @@ class TstPortLine : public QObject
         QLockFile lock(ownLockPath(m_peer->slavePath()));
         QVERIFY(lock.tryLock(0));
         const QString link = PortMap::linkPath(7);
-        QVERIFY(openFailure().startsWith("COM7 (" + link + " \u2192 " + m_peer->slavePath() +
-                                         ") is busy: " + m_me + " holds it.\n"));
+        QVERIFY(openFailure([this] { comm()->setPortOpen(true); })
+                    .startsWith("COM7 (" + link + " \u2192 " + m_peer->slavePath() +
+                                ") is busy: " + m_me + " holds it.\n"));
         const QString live = PortMap::portsFolder() + "/.COM7.sim";
         QVERIFY(std::make_unique<sim::PtyPeer>()->linkThrough(link, live));
-        QVERIFY(openFailure().contains("\nCOM7 (" + link + " \u2192 " + live + ") does not exist"));
+        QVERIFY(openFailure([this] {
+                    comm()->setPortOpen(true);
+                }).contains("\nCOM7 (" + link + " \u2192 " + live + ") does not exist"));
     }
 
     void permissionHint_data()

@@ -23,9 +23,9 @@ class TstProjectorSim : public QObject
                                 << QByteArray(reply);
         };
         row("standby", false, "", "CR0", "80\r");
-        row("power-on option", true, "", "CR0", "00\r");
         row("control ACK", false, "", "C0A", "\x06");
         row("unknown command", false, "", "C0a", "?\r");
+        // With the power-on option CR0 says "00" (every pty test of the panel).
         row("lamp status", true, "", "CR LAMPSTS", "000 1I\r");
         row("lamp mode", false, "CF LAMPMODE ECO", "CR LAMPMODE", "000 ECO\r");
         row("expanded read", false, "C0D", "CR VMUTE", "000 ON\r");

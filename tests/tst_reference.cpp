@@ -24,22 +24,11 @@ QString pixels(const Row& r)
     const auto p = [&](const char* key) { return qRound(r[key].toInt() / 15.0); };
     return QDebug::toString(QRect(p("left"), p("top"), p("width"), p("height")));
 }
-
-QString yesNo(bool b)
-{
-    return b ? "yes" : "no";
-}
-
-QString colourOf(const QWidget* w, QPalette::ColorRole role)
-{
+const auto yesNo = [](bool b) { return QString(b ? "yes" : "no"); };
+const auto colourOf = [](const QWidget* w, QPalette::ColorRole role) {
     return w->palette().color(role).name().toUpper();
-}
-
-Row with(Row base, const Row& extra)
-{
-    base.insert(extra);
-    return base;
-}
+};
+const auto with = [](Row base, const Row& extra) { return base.insert(extra), base; };
 
 // Names every field of `actual` that differs from `design`.
 #define COMPARE_FIELDS(actual, design)                                                             \
@@ -171,11 +160,11 @@ class TstReference : public QObject
              w = w->nextInFocusChain())
             if (qobject_cast<QPushButton*>(w))
                 m_tabChain << w->objectName();
+        QMultiMap<int, QString> tabs;
         for (const Row& r : readTable("mainwindow.tsv"))
             if (r["kind"] == "button")
-                m_tabs << r["tab"];
-        std::sort(m_tabs.begin(), m_tabs.end(),
-                  [](auto& a, auto& b) { return a.toInt() < b.toInt(); });
+                tabs.insert(r["tab"].toInt(), r["tab"]);
+        m_tabs = tabs.values();
         m_form->Command33_Click();
         m_form->Command74_Click();
         m_form->Command77_Click();
@@ -312,16 +301,13 @@ class TstReference : public QObject
         Row expected = with(design, {{"geometry", pixels(design)}});
         if (design["kind"] == "window") {
             // The focus starts at the first in tab order and follows the tab column.
-            QList<Row> focusable;
+            QMultiMap<int, QString> byTab;
             for (const Row& r : readTable("dialogs.tsv"))
                 if (r["window"] == design["window"] && r["tab"] != "-" &&
                     !QStringList{"frame", "label"}.contains(r["kind"]))
-                    focusable << r;
-            std::sort(focusable.begin(), focusable.end(),
-                      [](auto& a, auto& b) { return a["tab"].toInt() < b["tab"].toInt(); });
-            QStringList order, chain;
-            for (const Row& r : focusable)
-                order << r["name"];
+                    byTab.insert(r["tab"].toInt(), r["name"]);
+            const QStringList order = byTab.values();
+            QStringList chain;
             for (QWidget* f = window->focusWidget(); f && chain.size() < order.size();
                  f = f->nextInFocusChain())
                 // A radio group is entered at its checked option, so the

@@ -5,18 +5,8 @@
 # names it. The rate chosen reaches the pty, a status read is answered, a
 # server restart is a lost port that comes back by itself.
 #   e2e_network.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SHOT_DIR
-set -uo pipefail
-panel=$1 sim=$2 shots=${3:-/tmp} work=$(mktemp -d) pids=() failures=0
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
-retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
-sent() { grep -c -x -F "$1" "$work/sim.log"; }
+first=260 . "${0%/*}/lib.sh"
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
-for n in $(seq 260 319); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=:$n XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
-retry xdpyinfo >/dev/null 2>&1
-mkdir -p "$XDG_CONFIG_HOME/ORVA/ports" "$shots"
 
 "$sim" --link "$work/projector" --power-on --log >"$work/sim.log" 2>&1 & pids+=($!)
 retry test -e "$work/projector"
@@ -32,7 +22,7 @@ check "a status read through ser2net is answered (--send at 9600)" bash -c \
   "'$panel' --port 7 --rate 9600 --send CR0 2>&1 | grep -q 'STATUS: Power ON'"
 
 "$panel" >"$work/panel.log" 2>&1 & panel_pid=$! pids+=($!)
-main=$(retry xdotool search --name "ORVA   MV-TR58  CONTROL" 2>/dev/null | head -1)
+main=$(window "ORVA   MV-TR58  CONTROL")
 check "the panel opens COM7 through ser2net" test -n "$main"
 check "the stored 19200 is the rate of the far pty" test "$(stty -F "$work/projector" speed)" = 19200
 xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctrl+h
@@ -40,7 +30,7 @@ sleep 0.3
 xdotool mousemove --window "$main" 464 408 click 1
 check "STATUS sends CR0 to the simulator" retry test "$(sent 'CR0\r')" -ge 2
 xdotool mousemove --window "$main" 576 332 click 1
-dialog=$(retry xdotool search --onlyvisible --name "  COM PORT" 2>/dev/null | head -1)
+dialog=$(window "  COM PORT")
 xdotool mousemove --window "$dialog" 42 40 click 1 mousemove --window "$dialog" 160 108 click 1
 check "COM, 9600, OK: 9600 is the rate of the far pty" \
   retry test "$(stty -F "$work/projector" speed)" = 9600

@@ -3,22 +3,9 @@
 # Drives the real panel under Xvfb with real input (xdotool) over a real
 # pseudo-terminal to the simulator, and checks what the simulator received.
 #   e2e_panel.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
-set -uo pipefail
-panel=$1 sim=$2 work=$(mktemp -d) pids=() failures=0
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
-retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
-window() { retry xdotool search --name "$1" 2>/dev/null | head -1; }
-sent() { grep -c -x -F "$1" "$work/sim.log"; }
+first=140 . "${0%/*}/lib.sh"
 sent_at_least() { [ "$(sent "$1")" -ge "$2" ]; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; } # client pixels: twips / 15
-
-# A display of our own, so parallel runs do not meet.
-for n in $(seq 140 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=:$n XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
-retry xdpyinfo >/dev/null 2>&1
-mkdir -p "$XDG_CONFIG_HOME/ORVA"
 "$sim" --com 5 --power-on --log >"$work/sim.log" 2>&1 & pids+=($!)
 retry test -e "$XDG_CONFIG_HOME/ORVA/ports/COM5"
 
