@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
+#include <QTest>
 
 // Points the settings store and the ports folder at a private folder. Call
 // before the first QSettings use: the store caches its location per process.
@@ -67,4 +68,16 @@ inline QList<Row> readTable(const QString& file)
             (i ? rows.last() : rows.emplace_back())[columns[i]] = cells.value(i);
     }
     return rows;
+}
+
+// A data function's rows: one per table row, tagged by the given columns.
+inline void tableRows(const QString& file, const QStringList& tag)
+{
+    QTest::addColumn<Row>("design");
+    for (const Row& r : readTable(file)) {
+        QStringList words;
+        for (const QString& column : tag)
+            words << r[column];
+        QTest::newRow(qPrintable(words.join(' '))) << r;
+    }
 }

@@ -110,16 +110,12 @@ class TestNetLine : public QObject
         QFAIL("ser2net does not listen");
     }
 
-    NetLine* line(quint16 port, NetAddress::Kind kind = NetAddress::Kind::Rfc2217)
-    {
-        return new NetLine(7, {kind, QStringLiteral("127.0.0.1"), port}, this);
-    }
     // ser2net lets the device go a moment after the last client left.
     NetLine* opened(quint16 port, qint32 baud, NetAddress::Kind kind = NetAddress::Kind::Rfc2217)
     {
         for (int tries = 0;; ++tries) {
             try {
-                NetLine* l = line(port, kind);
+                auto* l = new NetLine(7, {kind, QStringLiteral("127.0.0.1"), port}, this);
                 l->open(baud);
                 return l;
             } catch (const SerialError& e) {
@@ -128,13 +124,6 @@ class TestNetLine : public QObject
                 QTest::qWait(100);
             }
         }
-    }
-
-    QByteArray readMaster()
-    {
-        char buffer[64];
-        const ssize_t n = ::read(m_bareMaster, buffer, sizeof buffer);
-        return QByteArray(buffer, n > 0 ? n : 0);
     }
 
   private slots:
@@ -305,7 +294,11 @@ class TestNetLine : public QObject
         const QByteArray bytes("\xff\x01\xff\xff\xfa\xf0", 6);
         l->write(bytes);
         QByteArray far;
-        QTRY_COMPARE((far += readMaster()), bytes);
+        char got[64];
+        const auto readFar = [&] {
+            return qMax<ssize_t>(0, ::read(m_bareMaster, got, sizeof got));
+        };
+        QTRY_COMPARE((far += QByteArray(got, readFar())), bytes);
         QCOMPARE(::write(m_bareMaster, bytes.constData(), bytes.size()), bytes.size());
         QByteArray back;
         QTRY_COMPARE((back += l->readAll()), bytes);
@@ -321,7 +314,8 @@ class TestNetLine : public QObject
                          std::optional(OpenFailure::Busy)},
               std::tuple{freePort(), "connection refused", std::optional<OpenFailure>()}}) {
             try {
-                line(port)->open(9600);
+                NetLine(7, {NetAddress::Kind::Rfc2217, QStringLiteral("127.0.0.1"), port})
+                    .open(9600);
                 QFAIL(reason);
             } catch (const SerialError& e) {
                 QVERIFY2(e.reason().endsWith(QLatin1String(reason)), qPrintable(e.reason()));

@@ -304,6 +304,8 @@ class TstShell : public QObject
         QCOMPARE(m_form->values().CommandText, QByteArray("CR0\r"));
         QCOMPARE(exchange()->txd(), QStringLiteral(" C R 0  [CR] "));
         QCOMPARE(exchange()->replyPending(), quint8(1));
+        QCOMPARE(exchange()->Timer2()->interval(), 500);
+        QCOMPARE(exchange()->Timer4()->interval(), 1000);
         QTRY_COMPARE(exchange()->rxd(), QStringLiteral(" 0 0  [CR] "));
         QCOMPARE(exchange()->replyPending(), quint8(0));
         QCOMPARE(exchange()->replyBuffer(), QByteArray("00\r"));

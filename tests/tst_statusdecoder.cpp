@@ -13,12 +13,7 @@ class TstStatusDecoder : public QObject
 {
     Q_OBJECT
   private slots:
-    void trace_data()
-    {
-        QTest::addColumn<Row>("design");
-        for (const Row& r : readTable("trace.tsv"))
-            QTest::newRow(qPrintable(r["case"])) << r;
-    }
+    void trace_data() { tableRows("trace.tsv", {"case"}); }
     void trace()
     {
         QFETCH(Row, design);
@@ -26,12 +21,7 @@ class TstStatusDecoder : public QObject
                  design["trace"]);
     }
 
-    void decode_data()
-    {
-        QTest::addColumn<Row>("design");
-        for (const Row& r : readTable("status.tsv"))
-            QTest::newRow(qPrintable(r["case"])) << r;
-    }
+    void decode_data() { tableRows("status.tsv", {"case"}); }
     void decode()
     {
         QFETCH(Row, design);
