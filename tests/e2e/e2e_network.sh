@@ -34,7 +34,7 @@ dialog=$(window "  COM PORT")
 xdotool mousemove --window "$dialog" 42 40 click 1 mousemove --window "$dialog" 160 108 click 1
 check "COM, 9600, OK: 9600 is the rate of the far pty" \
   retry test "$(stty -F "$work/projector" speed)" = 9600
-check "and OK stored it" grep -q "BaudRate=96" "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
+check "and OK stored it" retry grep -q "BaudRate=96" "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 check "while the window holds the port, --send is told busy" bash -c \
   "'$panel' --port 7 --send CR0 2>&1 | grep -q 'busy'"
 
