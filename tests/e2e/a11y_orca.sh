@@ -45,11 +45,10 @@ never() {
     if said | grep -q -- "$2"; then echo "FAIL: $1"; failures=$((failures + 1)); else echo "PASS: $1"; fi
 }
 
-for n in $(seq 170 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=:$n HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data QT_QPA_PLATFORM=xcb
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
+retry test -s "$work/display"
+export DISPLAY=:$(cat "$work/display") HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data QT_QPA_PLATFORM=xcb
 [ "$theme" = gtk3 ] && export QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
-retry xdpyinfo >/dev/null 2>&1
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
 retry gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method \
     org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' >/dev/null

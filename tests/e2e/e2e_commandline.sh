@@ -81,11 +81,10 @@ check "no port stored or given: 2" \
 check "the simulator received the send" grep -qxF 'CR0\r' "$work/sim5.log"
 
 # --- The panel on a display -----------------------------------------------------
-for n in $(seq 140 199); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY=:$n QT_QPA_PLATFORM=xcb
-retry xdpyinfo >/dev/null 2>&1
+retry test -s "$work/display"
+export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
 window() { retry xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 printf '[StartUP]\nComPort=6\nBaudRate=96\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 cp "$XDG_CONFIG_HOME/ORVA/ORVA.conf" "$work/stored"

@@ -5,7 +5,7 @@
 # names it. The rate chosen reaches the pty, a status read is answered, a
 # server restart is a lost port that comes back by itself.
 #   e2e_network.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SHOT_DIR
-first=260 . "${0%/*}/lib.sh"
+. "${0%/*}/lib.sh"
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
 
 "$sim" --link "$work/projector" --power-on --log >"$work/sim.log" 2>&1 & pids+=($!)

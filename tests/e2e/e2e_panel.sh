@@ -3,7 +3,7 @@
 # Drives the real panel under Xvfb with real input (xdotool) over a real
 # pseudo-terminal to the simulator, and checks what the simulator received.
 #   e2e_panel.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
-first=140 . "${0%/*}/lib.sh"
+. "${0%/*}/lib.sh"
 sent_at_least() { [ "$(sent "$1")" -ge "$2" ]; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; } # client pixels: twips / 15
 "$sim" --com 5 --power-on --log >"$work/sim.log" 2>&1 & pids+=($!)

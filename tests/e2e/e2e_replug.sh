@@ -5,7 +5,7 @@
 # at the same link is reopened by the panel without a click, and SIGTERM ends
 # the panel with its lock file gone.
 #   e2e_replug.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SHOT_DIR
-first=200 . "${0%/*}/lib.sh"
+. "${0%/*}/lib.sh"
 printf '[StartUP]\nComPort=5\nBaudRate=96\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 link=$XDG_CONFIG_HOME/ORVA/ports/COM5
 start_sim() { "$sim" --com 5 --power-on --log "${@:2}" >"$1" 2>&1 & pids+=($!); retry grep -q listening "$1"; }
