@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "farside.h"
-#include "line/netline.h"
+#include "line/net/netline.h"
 #include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "line/locks.h"
 #include "line/portmap.h"
-#include "line/serialline.h"
+#include "line/serial/locks.h"
+#include "line/serial/serialline.h"
 #include "ptypeer.h"
 #include "testenv.h"
 

@@ -3,10 +3,10 @@
 // any split of its input and random bytes, and NetLine against a real ser2net
 // in front of the simulator's pseudo-terminal.
 #include "line/lines.h"
-#include "line/netaddress.h"
-#include "line/netline.h"
+#include "line/net/netaddress.h"
+#include "line/net/netline.h"
+#include "line/net/telnetcodec.h"
 #include "line/portmap.h"
-#include "line/telnetcodec.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "ptypeer.h"

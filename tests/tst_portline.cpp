@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "line/lineloss.h"
-#include "line/portfacts.h"
 #include "line/portmap.h"
-#include "line/serialline.h"
+#include "line/serial/lineloss.h"
+#include "line/serial/portfacts.h"
+#include "line/serial/serialline.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "panel/holdrepeat.h"

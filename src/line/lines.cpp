@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "lines.h"
+#include "line/lines.h"
 
-#include "netaddress.h"
-#include "netline.h"
-#include "portmap.h"
-#include "serialline.h"
+#include "line/net/netaddress.h"
+#include "line/net/netline.h"
+#include "line/portmap.h"
+#include "line/serial/serialline.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portmap.h"
+#include "line/portmap.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "telnetcodec.h"
+#include "line/net/telnetcodec.h"
 
 namespace orva
 {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "line/line.h"
-#include "line/locks.h"
+#include "line/serial/locks.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portfacts.h"
+#include "line/serial/portfacts.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "netline.h"
+#include "line/net/netline.h"
 
 #include <QEventLoop>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "line.h"
-#include "lineloss.h"
-#include "portfacts.h"
-#include "portmap.h"
-#include "portwatch.h"
+#include "line/line.h"
+#include "line/portmap.h"
+#include "line/serial/lineloss.h"
+#include "line/serial/portfacts.h"
+#include "line/serial/portwatch.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>

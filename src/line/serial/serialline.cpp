@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "serialline.h"
+#include "line/serial/serialline.h"
 
-#include "locks.h"
-#include "portfacts.h"
+#include "line/serial/locks.h"
+#include "line/serial/portfacts.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "lineloss.h"
+#include "line/serial/lineloss.h"
 
 #include <cerrno>
 

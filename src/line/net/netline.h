@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "line.h"
-#include "netaddress.h"
-#include "telnetcodec.h"
+#include "line/line.h"
+#include "line/net/netaddress.h"
+#include "line/net/telnetcodec.h"
 
 #include <QTcpSocket>
 #include <QTimer>

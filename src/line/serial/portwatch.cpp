@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portwatch.h"
+#include "line/serial/portwatch.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "netaddress.h"
+#include "line/net/netaddress.h"
 
 #include <QHostAddress>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "locks.h"
+#include "line/serial/locks.h"
 
 #include <QDir>
 #include <QFile>
