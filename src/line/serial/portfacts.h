@@ -54,6 +54,8 @@ struct DeviceIdentity {
     QString description;
 
     bool isUsb() const { return vendor != 0 || product != 0; }
+    // Its number is handed to whichever program asks for a new one next.
+    bool isPty() const { return driver == QLatin1String("pty_slave"); }
 };
 using IdentityReader = std::function<DeviceIdentity(const QString& device)>;
 

@@ -2,11 +2,31 @@
 #include "line/serial/portwatch.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
 namespace orva
 {
+
+QList<LinkHop> linkChain(const QString& path)
+{
+    QList<LinkHop> hops;
+    QString at = path;
+    // As many as the kernel follows before it gives up (ELOOP).
+    for (int i = 0; i < 40 && !at.isEmpty(); ++i) {
+        struct stat st {
+        };
+        const QByteArray name = QFile::encodeName(at);
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        const QString target = QFileInfo(at).symLinkTarget();
+        hops.append({quint64(st.st_dev), quint64(st.st_ino),
+                     qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, target});
+        at = target;
+    }
+    return hops;
+}
 
 PortWatch::PortWatch(QObject* parent) : QObject(parent)
 {
@@ -51,7 +71,8 @@ std::optional<PortWatch::Identity> PortWatch::identity() const
                     quint32(st.st_mode),
                     quint32(st.st_uid),
                     quint32(st.st_gid),
-                    qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+                    qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
+                    linkChain(m_path)};
 }
 
 } // namespace orva

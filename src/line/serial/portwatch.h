@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -9,6 +10,18 @@
 
 namespace orva
 {
+
+// One link on the way from a path to its device, as the file system has it:
+// a link removed and made again is another one, even with the same target.
+struct LinkHop {
+    quint64 dev = 0;
+    quint64 ino = 0;
+    qint64 ctimeNs = 0;
+    QString target;
+    bool operator==(const LinkHop&) const = default;
+};
+// Every link from path to where the chain ends (the device, or nothing).
+QList<LinkHop> linkChain(const QString& path);
 
 // Watches one path for a device to turn up there again: a timer that stats
 // the path twice a second, following every link, so a recreated or
@@ -47,6 +60,9 @@ class PortWatch : public QObject
         quint32 uid = 0;
         quint32 gid = 0;
         qint64 ctimeNs = 0;
+        // A link on the way made again is a change too, even when it leads
+        // to the very same device.
+        QList<LinkHop> links;
         bool operator==(const Identity&) const = default;
     };
     std::optional<Identity> identity() const;

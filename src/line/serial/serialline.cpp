@@ -156,6 +156,7 @@ void SerialLine::openRoute(const PortRoute& route)
         writeOwnLock(device);
         m_identity = readIdentity(device);
         m_identityDevice = device;
+        m_links = linkChain(route.through);
         return;
     }
     const QSerialPort::SerialPortError error = m_port.error();
@@ -191,7 +192,12 @@ void SerialLine::reopen()
     // path leads to now waits for the user.
     if (!route.device.isEmpty()) {
         const DeviceIdentity now = readIdentity(route.device);
-        if (now.serial && !sameDevice(m_identity, m_identityDevice, now, route.device)) {
+        // A pseudo-terminal has no identity of its own, and a lost one's
+        // number is soon another program's: only a far side that made its
+        // link again is back.
+        const bool strangePty = now.isPty() && linkChain(route.through) == m_links;
+        if (now.serial &&
+            (strangePty || !sameDevice(m_identity, m_identityDevice, now, route.device))) {
             m_route = route;
             m_watch.offerEveryLook(false);
             tell(QStringLiteral("Another device at COM%1: %2").arg(m_portNo).arg(route.device));

@@ -58,6 +58,9 @@ class SerialLine : public Line
     // What the last opening found, to reopen that device only.
     DeviceIdentity m_identity;
     QString m_identityDevice;
+    // The links the last opening went through, to tell a far side that made
+    // its link again from a number another program got since.
+    QList<LinkHop> m_links;
     // Why the last opening failed, short enough for the STATUS line.
     QString m_notice;
     QString m_told;
