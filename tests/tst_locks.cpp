@@ -137,12 +137,21 @@ class TstLocks : public QObject
         QVERIFY(refused);
     }
 
-    void someonesTerminal()
+    void someoneHasItOpen_data()
     {
+        QTest::addColumn<QString>("script");
         // A session whose controlling terminal the pty is, as a shell's in a
-        // terminal window.
+        // terminal window; a program with a descriptor on it and no lock of
+        // any kind (minicom -o, a script).
+        QTest::newRow("a session's terminal")
+            << "exec setsid sh -c 'exec 0<>%1; echo up; exec sleep 30'";
+        QTest::newRow("a descriptor, no lock") << "exec 3<>%1; echo up; exec sleep 30";
+    }
+    void someoneHasItOpen()
+    {
+        QFETCH(QString, script);
         QProcess shell;
-        shell.start("setsid", {"sh", "-c", "exec 0<>" + m_device + "; echo up; exec sleep 30"});
+        shell.start("sh", {"-c", script.arg(m_device)});
         QVERIFY(shell.waitForReadyRead(5000));
         SerialLine line(7);
         const QString said = openFailure([&] { line.open(9600); });
@@ -190,6 +199,12 @@ class TstLocks : public QObject
         QProcess sim;
         sim.start(ORVA_SIM, {"--link", link});
         QVERIFY(sim.waitForReadyRead(5000) && QFileInfo(link).isSymLink());
+        // It holds the pty's master and slave: the far side, no competitor.
+        QFile::remove(PortMap::linkPath(8));
+        QVERIFY(QFile::link(link, PortMap::linkPath(8)));
+        SerialLine line(8);
+        QCOMPARE(openFailure([&] { line.open(9600); }), QString());
+        line.close();
         ::kill(pid_t(sim.processId()), signal);
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);

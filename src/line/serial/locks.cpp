@@ -8,7 +8,10 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -19,7 +22,7 @@ namespace orva
 QString LockHolder::who() const
 {
     if (pid <= 0)
-        return QStringLiteral("another program");
+        return name.isEmpty() ? QStringLiteral("another program") : name;
     return QStringLiteral("%1 (PID %2)")
         .arg(name.isEmpty() ? QStringLiteral("a program") : name)
         .arg(pid);
@@ -170,6 +173,83 @@ LockHolder terminalOf(const QString& device)
     if (!first)
         return {};
     return {LockHolder::Kind::Live, first, processName(first), {}};
+}
+
+namespace
+{
+
+// The pseudo-terminal whose master an open /dev/ptmx descriptor is, as the
+// kernel tells in the descriptor's fdinfo ("tty-index:	3").
+std::optional<unsigned> ptyIndexOf(qint64 pid, const char* fd)
+{
+    QFile info(QStringLiteral("/proc/%1/fdinfo/%2").arg(pid).arg(QLatin1String(fd)));
+    if (!info.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : info.readAll().split('\n')) {
+        if (line.startsWith("tty-index:")) {
+            bool ok = false;
+            const unsigned index = line.mid(10).trimmed().toUInt(&ok);
+            if (ok)
+                return index;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+LockHolder openerOf(const QString& device, int* unseen)
+{
+    struct stat dev {
+    };
+    const QByteArray path = QFile::encodeName(device);
+    if (::stat(path.constData(), &dev) != 0 || !S_ISCHR(dev.st_mode))
+        return {};
+    // Unix98 pseudo-terminal slaves: one major number, the index as minor.
+    constexpr unsigned kPtySlaveMajor = 136;
+    const bool pty = major(dev.st_rdev) == kPtySlaveMajor;
+    QSet<qint64> farSide;
+    QList<qint64> openers;
+    int hidden = 0;
+    const qint64 self = ::getpid();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || pid == self)
+            continue;
+        DIR* fds = ::opendir(QFile::encodeName(QStringLiteral("/proc/%1/fd").arg(pid)).constData());
+        if (!fds) {
+            hidden += errno == EACCES ? 1 : 0;
+            continue;
+        }
+        while (const dirent* e = ::readdir(fds)) {
+            char link[PATH_MAX];
+            const ssize_t n = ::readlinkat(::dirfd(fds), e->d_name, link, sizeof link - 1);
+            if (e->d_name[0] == '.' || n <= 0)
+                continue;
+            const QByteArray target(link, n);
+            // Sockets, pipes and files are not looked at further.
+            if (target != path && !target.startsWith("/dev/"))
+                continue;
+            if (pty && target.endsWith("/ptmx")) {
+                if (ptyIndexOf(pid, e->d_name) == minor(dev.st_rdev))
+                    farSide.insert(pid);
+                continue;
+            }
+            struct stat st {
+            };
+            if (::fstatat(::dirfd(fds), e->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
+                st.st_rdev == dev.st_rdev)
+                openers.append(pid);
+        }
+        ::closedir(fds);
+    }
+    if (unseen)
+        *unseen = hidden;
+    for (const qint64 pid : openers)
+        if (!farSide.contains(pid))
+            return {LockHolder::Kind::Live, pid, processName(pid), {}};
+    return {};
 }
 
 bool writeOwnLock(const QString& device)

@@ -60,6 +60,12 @@ LockHolder flockHolder(const QString& device);
 // terminal window, a getty on a console line): no lock, but the device is
 // in use all the same.
 LockHolder terminalOf(const QString& device);
+// A process that has the device open, lock or no lock (minicom -o, a script's
+// exec 3<>/dev/ttyUSB0): found by its descriptors in /proc. The far side of
+// a pseudo-terminal, the process that holds its master, is no competitor.
+// unseen counts the processes whose descriptors this user may not read
+// (other users' processes, for anyone but root).
+LockHolder openerOf(const QString& device, int* unseen = nullptr);
 // Rewrites the panel's own lock file as the classic ten-character PID and a
 // newline, the form minicom and lockdev users read. True when it did.
 bool writeOwnLock(const QString& device);

@@ -121,6 +121,21 @@ void SerialLine::openRoute(const PortRoute& route)
     // without any lock.
     if (const LockHolder holder = terminalOf(device); holder.holds())
         busy(holder);
+    // Whatever convention another program follows, or none: a device it has
+    // open is its own.
+    int unseen = 0;
+    if (const LockHolder holder = openerOf(device, &unseen); holder.holds())
+        busy(holder);
+    // A device in exclusive use whose holder this user cannot see.
+    const auto holderOf = [&] {
+        LockHolder holder = flockHolder(device);
+        if (!holder.holds() && unseen > 0)
+            holder = {LockHolder::Kind::Live,
+                      0,
+                      QStringLiteral("a process of another user (this user cannot see which)"),
+                      {}};
+        return holder;
+    };
     // A look at the device before Qt sets its line up: another program's
     // flock, or its exclusive use, leaves it untouched.
     const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -134,7 +149,7 @@ void SerialLine::openRoute(const PortRoute& route)
         busy(flockHolder(device));
     }
     if (probe < 0 && probeError == EBUSY)
-        busy(flockHolder(device));
+        busy(holderOf());
     m_port.setPortName(device);
     m_port.setBaudRate(m_baud);
     m_port.setParity(QSerialPort::NoParity);
@@ -175,7 +190,7 @@ void SerialLine::openRoute(const PortRoute& route)
     if (classifyDenied(device) == OpenFailure::Busy) {
         // Qt's own lock refused: a lock taken since the look above.
         const LockHolder holder = checkLockFiles(device);
-        busy(holder.holds() ? holder : flockHolder(device));
+        busy(holder.holds() ? holder : holderOf());
     }
     fail(com + QStringLiteral(" refused: permission denied"),
          SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(EACCES)),
