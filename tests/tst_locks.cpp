@@ -17,7 +17,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace orva;
@@ -183,6 +185,38 @@ class TstLocks : public QObject
         const QString said = openFailure([&] { line.open(9600); });
         QVERIFY2(said.contains("too long") && !said.contains("busy"), qPrintable(said));
         QFile::remove(node);
+    }
+
+    void noTerminalIsOpened_data()
+    {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::newRow("/dev/null's kind") << 1 << 3;
+        QTest::newRow("/dev/ptmx's kind (an open makes a pty)") << 5 << 2;
+        QTest::newRow("/dev/console's kind") << 5 << 1;
+    }
+    void noTerminalIsOpened()
+    {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        if (::geteuid() != 0)
+            QSKIP("making a device node takes root");
+        // A node of the test's own, so an open by anyone else cannot show.
+        const QString node = isolatedConfigHome().path() + "/node";
+        QFile::remove(node);
+        QVERIFY(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600,
+                        makedev(major, minor)) == 0);
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(node).constData(), IN_OPEN) >= 0);
+        QVERIFY(QFile::remove(PortMap::linkPath(7)) && QFile::link(node, PortMap::linkPath(7)));
+        SerialLine line(7);
+        const QString said = openFailure([&] { line.open(9600); });
+        inotify_event event;
+        const bool opened = ::read(watch, &event, sizeof event) > 0;
+        ::close(watch);
+        QFile::remove(node);
+        QVERIFY2(said.contains("is not a serial device"), qPrintable(said));
+        QVERIFY(!opened);
     }
 
     void simulatorRemovesItsLink_data()

@@ -122,20 +122,17 @@ SerialError busyError(const QString& where, const LockHolder& holder)
                        openHint(OpenFailure::Busy, where, {}), OpenFailure::Busy);
 }
 
-namespace
-{
-
-// The driver of a terminal device by its major and minor number, as the
-// kernel lists them ("pty_slave /dev/pts 136 0-1048575 pty:slave"); empty
-// for a device that is no terminal.
-QString ttyDriver(dev_t rdev)
+QString serialDriver(quint64 rdev)
 {
     QFile drivers(QStringLiteral("/proc/tty/drivers"));
     if (!drivers.open(QIODevice::ReadOnly))
         return {};
     for (const QByteArray& line : drivers.readAll().split('\n')) {
         const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() < 4 || f[2].toUInt() != major(rdev))
+        // /dev/tty, /dev/console, /dev/ptmx ("system") and the virtual
+        // consoles are terminals but no line to a projector.
+        if (f.size() < 5 || f[2].toUInt() != major(rdev) ||
+            (!f[4].startsWith("serial") && f[4] != "pty:slave"))
             continue;
         const QList<QByteArray> range = f[3].split('-');
         const unsigned first = range.first().toUInt();
@@ -146,6 +143,9 @@ QString ttyDriver(dev_t rdev)
     return {};
 }
 
+namespace
+{
+
 DeviceIdentity systemIdentity(const QString& device)
 {
     DeviceIdentity id;
@@ -153,7 +153,7 @@ DeviceIdentity systemIdentity(const QString& device)
     };
     if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
         return id;
-    const QString kernel = ttyDriver(st.st_rdev);
+    const QString kernel = serialDriver(st.st_rdev);
     id.serial = !kernel.isEmpty();
     if (!id.serial)
         return id;

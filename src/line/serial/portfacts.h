@@ -39,6 +39,12 @@ QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& f
 // the holder, the hint the cure.
 SerialError busyError(const QString& where, const LockHolder& holder);
 
+// The kernel's driver for a serial line or pseudo-terminal by its device
+// number, from /proc/tty/drivers ("pty_slave /dev/pts 136 0-1048575
+// pty:slave"): empty for anything else, so a device can be told without
+// opening it (an open can have effects of its own: a tape rewinds).
+QString serialDriver(quint64 rdev);
+
 // What a device is, to tell the device a port lost from another one that
 // turns up at the same place.
 struct DeviceIdentity {

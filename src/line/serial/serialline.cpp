@@ -97,7 +97,7 @@ void SerialLine::openRoute(const PortRoute& route)
              SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
                          openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing));
     }
-    if (!S_ISCHR(st.st_mode))
+    if (!S_ISCHR(st.st_mode) || serialDriver(st.st_rdev).isEmpty())
         notSerial();
     // Serial programs lock a device by a file named after its path.
     if (lockName(device).size() > NAME_MAX) {
@@ -140,10 +140,6 @@ void SerialLine::openRoute(const PortRoute& route)
     // flock, or its exclusive use, leaves it untouched.
     const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const int probeError = errno;
-    if (probe >= 0 && !::isatty(probe)) {
-        ::close(probe);
-        notSerial();
-    }
     if (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0) {
         ::close(probe);
         busy(flockHolder(device));
