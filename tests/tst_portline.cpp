@@ -134,6 +134,8 @@ class TstPortLine : public QObject
         const QString other = " Another device at COM7: %1";
         const QString notSerial = " COM7 not a serial device";
         QTest::newRow("a pty again") << "pty" << QStringList{} << "";
+        QTest::newRow("a pty again, nothing read as it opened")
+            << "pty" << QStringList{"", "pty_slave"} << "";
         QTest::newRow("same adapter, another device name")
             << "pty" << QStringList{"0403:6001:A1", "0403:6001:A1"} << "";
         QTest::newRow("another adapter of the same model")
@@ -153,14 +155,16 @@ class TstPortLine : public QObject
         QFETCH(QStringList, ids);
         QFETCH(QString, notice);
         const auto identity = [](const QString& text) {
+            if (text.isEmpty())
+                return DeviceIdentity{}; // a reading that failed
             const QStringList u = text.split(':') << QString() << QString();
-            return DeviceIdentity{true,
-                                  u.size() > 3 ? "ftdi_sio" : text,
-                                  u[0].toUShort(nullptr, 16),
-                                  u[1].toUShort(nullptr, 16),
-                                  u[2],
-                                  {},
-                                  {}};
+            DeviceIdentity id;
+            id.serial = true;
+            id.driver = id.kernelDriver = u.size() > 3 ? "ftdi_sio" : text;
+            id.vendor = u[0].toUShort(nullptr, 16);
+            id.product = u[1].toUShort(nullptr, 16);
+            id.serialNumber = u[2];
+            return id;
         };
         // Made first, so the pty number is not the lost one's.
         const auto next = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});

@@ -154,6 +154,7 @@ DeviceIdentity systemIdentity(const QString& device)
     if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
         return id;
     const QString kernel = serialDriver(st.st_rdev);
+    id.kernelDriver = kernel;
     id.serial = !kernel.isEmpty();
     if (!id.serial)
         return id;
@@ -189,6 +190,27 @@ DeviceIdentity readIdentity(const QString& device)
     return identityReader()(device);
 }
 
+DeviceIdentity openedIdentity(int fd, const QString& device)
+{
+    struct stat opened {
+    };
+    if (::fstat(fd, &opened) != 0)
+        return {};
+    const DeviceIdentity read = readIdentity(device);
+    struct stat now {
+    };
+    if (read.serial && ::stat(QFile::encodeName(device).constData(), &now) == 0 &&
+        now.st_rdev == opened.st_rdev)
+        return read;
+    DeviceIdentity id;
+    id.kernelDriver = serialDriver(opened.st_rdev);
+    id.serial = !id.kernelDriver.isEmpty();
+    id.driver = id.kernelDriver;
+    // A pseudo-terminal has nothing more to read.
+    id.complete = id.isPty();
+    return id;
+}
+
 void setIdentityReader(IdentityReader reader)
 {
     identityReader() = reader ? std::move(reader) : IdentityReader(systemIdentity);
@@ -199,6 +221,8 @@ bool sameDevice(const DeviceIdentity& lost, const QString& lostDevice, const Dev
 {
     if (!now.serial)
         return false;
+    if (!lost.complete)
+        return lost.kernelDriver == now.kernelDriver && lostDevice == nowDevice;
     if (lost.isUsb() || now.isUsb())
         return lost.vendor == now.vendor && lost.product == now.product &&
                lost.serialNumber == now.serialNumber &&

@@ -58,6 +58,11 @@ struct DeviceIdentity {
     QString serialNumber;
     QString maker;
     QString description;
+    // The kernel's driver by device number ("usbserial", "pty_slave").
+    QString kernelDriver;
+    // False when only the kernel's facts could be read (the device went at
+    // once after it opened): its USB ids are not known.
+    bool complete = true;
 
     bool isUsb() const { return vendor != 0 || product != 0; }
     // Its number is handed to whichever program asks for a new one next.
@@ -68,12 +73,18 @@ using IdentityReader = std::function<DeviceIdentity(const QString& device)>;
 // Reads what the device is, through the reader set last (the system's by
 // default: sysfs, /proc/tty/drivers and QSerialPortInfo).
 DeviceIdentity readIdentity(const QString& device);
+// What an open descriptor is: the kernel's facts from the descriptor itself,
+// so they are there even when the device has gone by now, and the rest read
+// for the device while it is still the one opened.
+DeviceIdentity openedIdentity(int fd, const QString& device);
 // Tests put a reader of their own here; an empty one restores the system's.
 void setIdentityReader(IdentityReader reader);
 // Whether a device found at the port's path may be reopened by itself in
 // place of the lost one: a USB adapter with the same ids and serial number
 // (at the same device when it has no serial number); anything else the same
-// driver, at the same path, as the watch looks at one path only.
+// driver, at the same path, as the watch looks at one path only. A device
+// whose USB ids were never read is taken back only as the same kind at the
+// same device.
 bool sameDevice(const DeviceIdentity& lost, const QString& lostDevice, const DeviceIdentity& now,
                 const QString& nowDevice);
 

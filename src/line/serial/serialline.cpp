@@ -165,7 +165,7 @@ void SerialLine::openRoute(const PortRoute& route)
             busy(flockHolder(device));
         }
         writeOwnLock(device);
-        m_identity = readIdentity(device);
+        m_identity = openedIdentity(int(m_port.handle()), device);
         m_identityDevice = device;
         m_links = linkChain(route.through);
         return;
