@@ -117,6 +117,37 @@ class TstLocks : public QObject
         QVERIFY(!QFile::exists(ownLockPath(m_device)));
     }
 
+    void staleLockTakeover_data()
+    {
+        // What another program does between the read of an ended program's
+        // lock and its removal.
+        QTest::addColumn<int>("meanwhile");
+        QTest::newRow("nothing: removed") << 0;
+        QTest::newRow("takes it over with a new file: kept") << 1;
+        QTest::newRow("writes its PID into it: kept") << 2;
+    }
+    void staleLockTakeover()
+    {
+        QFETCH(int, meanwhile);
+        const QString path = "/run/lock/" + lockName(m_device);
+        const QByteArray live = tenCharacters(::getpid());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(tenCharacters(INT_MAX)) == 11);
+        file.close();
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        char read[11];
+        QVERIFY(::read(fd, read, sizeof read) == 11);
+        if (meanwhile == 1)
+            QVERIFY(file.remove());
+        QVERIFY(meanwhile == 0 || (file.open(QIODevice::WriteOnly) && file.write(live) == 11));
+        file.close();
+        const bool removed = removeStaleLock(path, fd, QByteArray(read, sizeof read));
+        ::close(fd);
+        QCOMPARE(removed, meanwhile == 0);
+        QCOMPARE(contents(path), meanwhile == 0 ? QByteArray("(none)") : live);
+        QCOMPARE(QDir("/run/lock").entryList({lockName(m_device) + ".*"}), QStringList());
+    }
+
     void flockBothWays()
     {
         const QByteArray device = QFile::encodeName(m_device);

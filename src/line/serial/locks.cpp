@@ -12,6 +12,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -106,24 +107,58 @@ LockHolder checkLockFiles(const QString& device)
             continue;
         LockHolder holder{LockHolder::Kind::Unreadable, 0, {}, path};
         // Not a plain file (a FIFO would block the read): never a lock to take.
-        QFile file(path);
-        if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly))
-            return holder;
-        const std::optional<qint64> pid = lockFilePid(file.read(256));
-        file.close();
-        if (!pid)
-            return holder;
-        holder.pid = *pid;
-        if (processAlive(*pid)) {
-            holder.kind = LockHolder::Kind::Live;
-            holder.name = processName(*pid);
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {
+        };
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
             return holder;
         }
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const QByteArray contents(buffer, qMax<ssize_t>(n, 0));
+        const std::optional<qint64> pid = lockFilePid(contents);
+        if (pid)
+            holder.pid = *pid;
+        const bool live = pid && processAlive(*pid);
+        if (live) {
+            holder.kind = LockHolder::Kind::Live;
+            holder.name = processName(*pid);
+        }
         // The program ended without removing its lock.
-        if (!file.remove())
+        const bool stale = pid && !live && removeStaleLock(path, fd, contents);
+        ::close(fd);
+        if (!stale)
             return holder;
     }
     return {};
+}
+
+bool removeStaleLock(const QString& path, int fd, const QByteArray& contents)
+{
+    // A Qt program keeps a flock on its lock file for as long as it runs.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return false;
+    const QByteArray from = QFile::encodeName(path);
+    const QByteArray aside = from + ".stale." + QByteArray::number(qint64(::getpid()));
+    if (::rename(from.constData(), aside.constData()) != 0)
+        return false;
+    struct stat read {
+    }, moved{};
+    char buffer[256];
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
+    const bool same = ::fstat(fd, &read) == 0 && ::lstat(aside.constData(), &moved) == 0 &&
+                      read.st_dev == moved.st_dev && read.st_ino == moved.st_ino &&
+                      QByteArray(buffer, qMax<ssize_t>(n, 0)) == contents;
+    if (same)
+        return ::unlink(aside.constData()) == 0;
+    // Another program's lock, written since the read: back where it was,
+    // unless a newer one is there by now.
+    if (::link(aside.constData(), from.constData()) == 0)
+        ::unlink(aside.constData());
+    return false;
 }
 
 LockHolder flockHolder(const QString& device)
@@ -261,8 +296,12 @@ bool writeOwnLock(const QString& device)
     if (path.isEmpty() || !file.open(QIODevice::ReadWrite) ||
         lockFilePid(file.read(256)) != ::getpid())
         return false;
+    // Written over Qt's lines first and cut to length after, so the file is
+    // never empty on the way, whenever the program is stopped: an empty lock
+    // names nobody and keeps every program off the port.
     const QByteArray pid = QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
-    return file.resize(0) && file.seek(0) && file.write(pid) == pid.size() && file.flush();
+    return ::pwrite(file.handle(), pid.constData(), size_t(pid.size()), 0) == pid.size() &&
+           ::ftruncate(file.handle(), pid.size()) == 0;
 }
 
 } // namespace orva

@@ -50,6 +50,11 @@ std::optional<qint64> lockFilePid(const QByteArray& contents);
 bool processAlive(qint64 pid);
 QString processName(qint64 pid);
 
+// Removes a lock found stale: path's contents were read from the open fd.
+// The file is moved aside first and removed only when it is still the one
+// read, unchanged and not flocked; a lock that another program wrote
+// meanwhile is put back. True when the stale lock is gone.
+bool removeStaleLock(const QString& path, int fd, const QByteArray& contents);
 // Reads every lock file for the device. The lock of a process that has ended
 // is removed; a live one, or one that cannot be read or parsed, is left as
 // it is and reported.
