@@ -20,6 +20,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace orva;
@@ -67,38 +68,47 @@ class TstLocks : public QObject
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QByteArray>("lock"); // %1: the PID
-        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("live");       // the PID is this test's, else an ended one
+        QTest::addColumn<bool>("busy");
         const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
         const QByteArray ten = "%1";
-        QTest::newRow("ten characters, live") << "/run/lock" << ten << true;
-        QTest::newRow("ten characters, ended") << "/run/lock" << ten << false;
+        QTest::newRow("ten characters, live") << "/run/lock" << ten << true << true;
+        QTest::newRow("ten characters, ended") << "/run/lock" << ten << false << false;
+        QTest::newRow("lockdev's own folder") << "/var/lock/lockdev" << ten << true << true;
         QTest::newRow("PID name user, live")
-            << "/var/lock" << QByteArray("%1 minicom root\n") << true;
-        QTest::newRow("PID name user, ended") << "/tmp" << QByteArray("%1 minicom root\n") << false;
-        QTest::newRow("Qt's lines, live") << temp << QByteArray("%1\nprog\nhost\n") << true;
-        QTest::newRow("Qt's lines, ended") << temp << QByteArray("%1\nprog\nhost\n") << false;
-        QTest::newRow("no PID") << "/run/lock" << QByteArray("minicom\n") << false;
-        QTest::newRow("empty") << "/tmp" << QByteArray() << false;
+            << "/var/lock" << QByteArray("%1 tst_locks root\n") << true << true;
+        QTest::newRow("PID name user, ended")
+            << "/tmp" << QByteArray("%1 minicom root\n") << false << false;
+        QTest::newRow("PID name user, the PID another program's now")
+            << "/var/lock" << QByteArray("%1 minicom root\n") << true << false;
+        QTest::newRow("Qt's lines, live")
+            << temp << QByteArray("%1\ntst_locks\nhost\n") << true << true;
+        QTest::newRow("Qt's lines, the PID another program's now")
+            << temp << QByteArray("%1\nprog\nhost\n") << true << false;
+        QTest::newRow("no PID") << "/run/lock" << QByteArray("minicom\n") << false << true;
+        QTest::newRow("empty") << "/tmp" << QByteArray() << false << true;
     }
     void foreignLockFile()
     {
         QFETCH(QString, folder);
         QFETCH(QByteArray, lock);
         QFETCH(bool, live);
+        QFETCH(bool, busy);
         const qint64 pid = live ? ::getpid() : INT_MAX; // above any pid_max
         if (lock == "%1")
             lock = tenCharacters(pid);
         lock.replace("%1", QByteArray::number(pid));
         const QString path = folder + '/' + lockName(m_device);
+        if (!QDir().mkpath(folder))
+            QSKIP("the lock folder cannot be made");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lock) == lock.size());
         file.close();
         const QDateTime written = QFileInfo(path).lastModified();
-        const bool parsed = lock.contains(QByteArray::number(pid));
 
         SerialLine line(7);
         const QString said = openFailure([&] { line.open(9600); });
-        if (live || !parsed) {
+        if (busy) {
             // Left exactly as it was, and named.
             QCOMPARE(contents(path), lock);
             QCOMPARE(QFileInfo(path).lastModified(), written);
@@ -115,6 +125,37 @@ class TstLocks : public QObject
         QCOMPARE(contents(ownLockPath(m_device)), tenCharacters(::getpid()));
         line.close();
         QVERIFY(!QFile::exists(ownLockPath(m_device)));
+    }
+
+    void liveLockOfAnotherUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("dropping to another user takes root");
+        // This test's lock, read by a process of user nobody: kill(pid, 0)
+        // says EPERM there, and the program's name is read all the same.
+        const QByteArray lock = QByteArray::number(::getpid()) + " tst_locks root\n";
+        QFile file("/run/lock/" + lockName(m_device));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lock) == lock.size());
+        file.close();
+        int pipe[2];
+        QVERIFY(::pipe(pipe) == 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            const LockHolder holder = checkLockFiles(m_device);
+            const QByteArray said = !dropped                                ? "not dropped"
+                                    : holder.kind != LockHolder::Kind::Live ? "not live"
+                                                                            : holder.who().toUtf8();
+            [[maybe_unused]] const ssize_t n = ::write(pipe[1], said.constData(), said.size());
+            ::_exit(0);
+        }
+        ::close(pipe[1]);
+        char said[256];
+        const ssize_t n = ::read(pipe[0], said, sizeof said);
+        ::close(pipe[0]);
+        ::waitpid(child, nullptr, 0);
+        QCOMPARE(QByteArray(said, qMax<ssize_t>(n, 0)), m_me.toUtf8());
+        QCOMPARE(contents(file.fileName()), lock);
     }
 
     void staleLockTakeover_data()

@@ -83,12 +83,66 @@ bool processAlive(qint64 pid)
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
+namespace
+{
+
+QByteArray procFile(qint64 pid, const char* what)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(what)));
+    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+}
+
+// The names a process goes by: its kernel name (cut to 15 characters), the
+// file name of its program and of the name it was started as. The first
+// two can be read for any user's process; the program only for one's own.
+QStringList processNames(qint64 pid)
+{
+    QStringList names;
+    const QString comm = QString::fromLocal8Bit(procFile(pid, "comm").trimmed());
+    const QString argv0 = QString::fromLocal8Bit(procFile(pid, "cmdline").split('\0').first());
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    for (const QString& name : {comm, QFileInfo(argv0).fileName(), QFileInfo(exe).fileName()})
+        if (!name.isEmpty())
+            names << name;
+    return names;
+}
+
+// The program a lock file names: "PID name user" on one line, or Qt's lines
+// (PID, program, host). The ten-character form names none.
+QString lockFileProgram(const QByteArray& contents)
+{
+    const QList<QByteArray> lines = contents.split('\n');
+    const QList<QByteArray> words = lines.first().simplified().split(' ');
+    if (words.size() > 1)
+        return QString::fromLocal8Bit(words[1]);
+    return lines.size() > 2 ? QString::fromLocal8Bit(lines[1].trimmed()) : QString();
+}
+
+// Whether a running process is the program a lock names; true when it
+// names none, or nothing about the process can be read (the safe side).
+bool runsProgram(qint64 pid, const QString& program)
+{
+    const QStringList names = processNames(pid);
+    if (program.isEmpty() || names.isEmpty())
+        return true;
+    // The kernel keeps the first 15 characters of a name.
+    for (const QString& name : names)
+        if (name == program || (name.size() == 15 && program.startsWith(name)))
+            return true;
+    return false;
+}
+
+} // namespace
+
 QString processName(qint64 pid)
 {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (!comm.open(QIODevice::ReadOnly))
+    // The kernel's name, or the whole one it was cut from.
+    const QStringList names = processNames(pid);
+    if (names.isEmpty())
         return {};
-    return QString::fromLocal8Bit(comm.readAll().trimmed());
+    if (names.size() > 1 && names[0].size() == 15 && names[1].startsWith(names[0]))
+        return names[1];
+    return names[0];
 }
 
 LockHolder checkLockFiles(const QString& device)
@@ -122,7 +176,9 @@ LockHolder checkLockFiles(const QString& device)
         const std::optional<qint64> pid = lockFilePid(contents);
         if (pid)
             holder.pid = *pid;
-        const bool live = pid && processAlive(*pid);
+        // A PID that now runs another program than the one the lock names
+        // was reused: the lock is stale (as Qt's own lock class decides).
+        const bool live = pid && processAlive(*pid) && runsProgram(*pid, lockFileProgram(contents));
         if (live) {
             holder.kind = LockHolder::Kind::Live;
             holder.name = processName(*pid);
