@@ -92,6 +92,10 @@ void Exchange::MSComm1_OnComm()
     ReplyBuffer += added;
     m_replyTrace.append(added);
     ReplyPending = 0;
+    if (m_holdOpenOnArrival && ReplyBuffer.size() < kReplyBufferLimit) {
+        m_timer2.start();
+        m_timer4.start();
+    }
     // At the bound nothing changed: the same trace, the same decoding.
     if (kept == 0 && !input.isEmpty())
         return;

@@ -52,6 +52,11 @@ class Exchange : public QObject
     QTimer* Timer4() { return &m_timer4; }
     ProgramValues* values() { return m_values; }
 
+    // For a send from a script: each arrival holds the reply collection
+    // (and the display) open for another time-out, so a reply in pieces is
+    // read whole; once the reply bound is full, arrivals no longer do.
+    void setHoldOpenOnArrival(bool hold) { m_holdOpenOnArrival = hold; }
+
     quint8 replyPending() const { return ReplyPending; }
     QByteArray replyBuffer() const { return ReplyBuffer; }
     // Drops what the reply collection holds; a send still waiting for its
@@ -92,6 +97,7 @@ class Exchange : public QObject
     QByteArray ReplyBuffer;
     // The trace form of ReplyBuffer, kept in step with it.
     ReplyTrace m_replyTrace;
+    bool m_holdOpenOnArrival = false;
 };
 
 } // namespace orva

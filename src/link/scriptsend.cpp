@@ -4,11 +4,9 @@
 #include "exchange.h"
 #include "mscomm.h"
 #include "program.h"
-#include "replytrace.h"
 #include "trace.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 namespace orva
 {
@@ -30,12 +28,13 @@ ScriptSendResult scriptSend(qint16 portNo, quint8 baudCode, const QByteArray& co
 {
     ScriptSendResult result;
     MSComm comm;
-    const QByteArray commandText = command + '\r';
+    ProgramValues values;
+    Exchange exchange(&comm, &values);
+    exchange.setHoldOpenOnArrival(true);
     try {
         comm.setSettings(settingsText(baudCode));
         comm.setCommPort(portNo);
         comm.setPortOpen(true);
-        comm.setOutput(commandText);
     } catch (const SerialError& e) {
         result.exitCode = 2;
         result.err = failure(e);
@@ -43,42 +42,36 @@ ScriptSendResult scriptSend(qint16 portNo, quint8 baudCode, const QByteArray& co
     }
 
     QEventLoop loop;
-    QTimer window;
-    window.setSingleShot(true);
-    window.setTimerType(Qt::PreciseTimer);
-    window.setInterval(Exchange::kReplyTimeout);
-    QObject::connect(&window, &QTimer::timeout, &loop, &QEventLoop::quit);
-    ReplyTrace reply;
+    bool answered = false;
+    QString rxd;
     QString status;
-    QObject::connect(&comm, &MSComm::OnComm, &loop, [&] {
-        if (comm.CommEvent() != MSComm::comEvReceive)
-            return;
-        const QByteArray input = comm.Input();
-        const qsizetype room = Exchange::kReplyBufferLimit - reply.received();
-        reply.append(QByteArrayView(input).first(qMin(room, input.size())));
-        // Decoded after every arrival, as the panel does: the lamp time
-        // builds on what the STATUS line already says.
-        if (const auto decoded = reply.decode(commandText, status))
-            status = *decoded;
-        if (reply.received() >= Exchange::kReplyBufferLimit)
-            loop.quit();
-        else
-            window.start();
+    QObject::connect(&exchange, &Exchange::answered, &loop, [&](const QString& text) {
+        answered = !exchange.replyBuffer().isEmpty();
+        rxd = text;
+        status = exchange.status();
+        loop.quit();
     });
     QObject::connect(&comm, &MSComm::portLost, &loop, [&](const QString& reason) {
+        answered = !exchange.replyBuffer().isEmpty();
+        rxd = answered ? exchange.rxd() : QStringLiteral(" X X X X");
         result.err = QStringLiteral("orva-control: port lost (%1)\n").arg(reason);
         loop.quit();
     });
-    window.start();
+    exchange.send(command);
+    if (exchange.replyPending() != 1) {
+        // The port took the command only in part, or not at all.
+        comm.setPortOpen(false);
+        result.exitCode = 2;
+        result.err = QStringLiteral("orva-control:") + exchange.status() + QLatin1Char('\n');
+        return result;
+    }
     loop.exec();
     comm.stopReopening();
     comm.setPortOpen(false);
 
-    const bool answered = reply.received() > 0;
     result.exitCode = answered ? 0 : 1;
-    result.out = QStringLiteral("TxD:") + traceForm(commandText) + QLatin1Char('\n') +
-                 QStringLiteral("RxD:") + (answered ? reply.text() : QStringLiteral(" X X X X")) +
-                 QLatin1Char('\n');
+    result.out = QStringLiteral("TxD:") + traceForm(values.CommandText) + QLatin1Char('\n') +
+                 QStringLiteral("RxD:") + rxd + QLatin1Char('\n');
     if (!status.isEmpty())
         result.out += QStringLiteral("STATUS:") + status + QLatin1Char('\n');
     return result;
