@@ -1,8 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "line/portmap.h"
+#include "line/serial/locks.h"
+#include "link/scriptsend.h"
+#include "ptypeer.h"
 #include "shell/commandline.h"
 #include "shell/placement.h"
+#include "testenv.h"
 
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using orva::CommandLine;
 using Action = CommandLine::Action;
@@ -76,6 +85,55 @@ class TstCommandLine : public QObject
         if (exitCode != 0)
             QVERIFY2(line.text.startsWith("orva-control: ") && line.text.count('\n') == 3,
                      qPrintable(line.text));
+    }
+
+    void send_data()
+    {
+        // What the projector does with the command (answers, stays silent)
+        // or what keeps the send from it; the exit status and a line printed.
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("answered") << "answer" << 0 << "STATUS: Power ON";
+        QTest::newRow("silent") << "silent" << 1 << "RxD: X X X X";
+        QTest::newRow("port refused: busy")
+            << "busy" << 2 << "is busy: tst_commandline (PID %1) holds it.";
+        QTest::newRow("SIGTERM while waiting")
+            << "SIGTERM" << 128 + SIGTERM << "orva-control: interrupted by SIGTERM";
+        QTest::newRow("SIGINT while waiting")
+            << "SIGINT" << 128 + SIGINT << "orva-control: interrupted by SIGINT";
+    }
+    void send()
+    {
+        QFETCH(QString, then);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        isolatedConfigHome();
+        QDir().mkpath(orva::PortMap::portsFolder());
+        orva::sim::PtyPeer peer({.powerOn = true}, {.noReply = then != "answer"});
+        QVERIFY(peer.linkAs(orva::PortMap::linkPath(7)));
+        const QString lock = orva::ownLockPath(peer.slavePath());
+        if (then == "busy") {
+            QFile file(lock);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(::getpid())));
+        }
+        const int signal = then == "SIGTERM" ? SIGTERM : then == "SIGINT" ? SIGINT : 0;
+        connect(&peer, &orva::sim::PtyPeer::commandReceived, this, [signal] {
+            if (signal)
+                ::raise(signal);
+        });
+        const orva::ScriptSendResult result = orva::scriptSend(7, 96, "CR0");
+        if (then == "busy")
+            QVERIFY(QFile::remove(lock));
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2((result.out + result.err).contains(printed.arg(::getpid())),
+                 qPrintable(result.out + result.err));
+        QCOMPARE(peer.commands().size(), then == "busy" ? 0 : 1);
+        // However it ended, the line is free again: no lock file, no flock.
+        QVERIFY(!QFile::exists(lock));
+        const int fd = ::open(QFile::encodeName(peer.slavePath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+        ::close(fd);
     }
 
     void placement_data()

@@ -4,9 +4,12 @@
 #include "exchange.h"
 #include "mscomm.h"
 #include "program.h"
+#include "shell/endsignals.h"
 #include "trace.h"
 
 #include <QEventLoop>
+
+#include <cstring>
 
 namespace orva
 {
@@ -31,17 +34,39 @@ ScriptSendResult scriptSend(qint16 portNo, quint8 baudCode, const QByteArray& co
     ProgramValues values;
     Exchange exchange(&comm, &values);
     exchange.setHoldOpenOnArrival(true);
+    QEventLoop loop;
+    // Cut short (Ctrl+C, timeout, a service stopped), the send still closes
+    // the port, so its lock file and flock go, and says it was interrupted.
+    int interrupted = 0;
+    const EndSignals endSignals([&](int signal) {
+        interrupted = signal;
+        loop.quit();
+    });
+    const auto interruptedResult = [&] {
+        comm.stopReopening();
+        comm.setPortOpen(false);
+        ScriptSendResult cut;
+        cut.exitCode = 128 + interrupted;
+        cut.err = QStringLiteral("orva-control: interrupted by SIG%1\n")
+                      .arg(QLatin1String(::sigabbrev_np(interrupted)));
+        return cut;
+    };
     try {
         comm.setSettings(settingsText(baudCode));
         comm.setCommPort(portNo);
+        // A network port is connected to in a loop of its own, where a
+        // signal is heard too.
         comm.setPortOpen(true);
     } catch (const SerialError& e) {
+        if (interrupted)
+            return interruptedResult();
         result.exitCode = 2;
         result.err = failure(e);
         return result;
     }
+    if (interrupted)
+        return interruptedResult();
 
-    QEventLoop loop;
     bool answered = false;
     QString rxd;
     QString status;
@@ -66,6 +91,8 @@ ScriptSendResult scriptSend(qint16 portNo, quint8 baudCode, const QByteArray& co
         return result;
     }
     loop.exec();
+    if (interrupted)
+        return interruptedResult();
     comm.stopReopening();
     comm.setPortOpen(false);
 

@@ -90,7 +90,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("send"),
         QStringLiteral("Send TEXT and a carriage return without opening a window, print "
                        "the reply's trace (and STATUS for a status read) and end: 0 when an "
-                       "answer came, 1 when none came, 2 when the port would not open."),
+                       "answer came, 1 when none came, 2 when the port would not open, 128 + the "
+                       "signal when cut short by SIGTERM, SIGINT or SIGHUP."),
         QStringLiteral("TEXT"));
     parser.addOptions({help, version, port, rate, send});
     for (const QString& name : kQtOptionsWithValue) {

@@ -16,25 +16,27 @@ namespace
 int signalPipe[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
 } // namespace
 
-EndSignals::EndSignals(std::function<void()> end, QObject* parent)
+EndSignals::EndSignals(std::function<void(int)> end, QObject* parent)
     : QObject(parent), m_end(std::move(end))
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-        }
-        m_end();
+        char byte = 0;
+        char first = 0;
+        while (::read(signalPipe[0], &byte, 1) > 0)
+            first = first ? first : byte;
+        if (first)
+            m_end(first);
     });
     struct sigaction action {
     };

@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     // program too: quit() does nothing before the event loop runs, exit()
     // ends the wait, and the loop is then not started.
     bool ended = false;
-    const orva::EndSignals endSignals([&] {
+    const orva::EndSignals endSignals([&](int) {
         ended = true;
         form1.Command16_Click();
         QCoreApplication::exit(0);
