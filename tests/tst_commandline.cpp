@@ -62,7 +62,8 @@ class TstCommandLine : public QObject
             "orva-control: unexpected argument 'COM5'");
         row("empty send", {"--send", ""}, Action::Exit, 0, 0, {}, 2,
             "orva-control: --send wants a command of printable ASCII characters");
-        row("send with a control", {"--send", "C00\r"}, Action::Exit, 0, 0, {}, 2, bad);
+        row("send with a line feed at its end", {"--send", "C00\n"}, Action::Exit, 0, 0, {}, 2,
+            bad);
     }
     void options()
     {

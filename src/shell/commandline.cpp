@@ -137,8 +137,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(send)) {
         const QString text = parser.value(send);
-        // A command is printable ASCII; the carriage return is added.
-        static const QRegularExpression printable(QStringLiteral("^[ -~]+$"));
+        // A command is printable ASCII; the carriage return is added. \z, as
+        // $ would let a line feed at the end through ($(…) and here-strings
+        // leave one).
+        static const QRegularExpression printable(QStringLiteral("\\A[ -~]+\\z"));
         if (!printable.match(text).hasMatch())
             return usageError(
                 QStringLiteral("--send wants a command of printable ASCII characters"));
