@@ -237,58 +237,50 @@ class TstLocks : public QObject
                  qPrintable(said));
     }
 
-    void pathTooLongToLock()
+    void nodeOfItsOwn_data()
     {
-        if (::geteuid() != 0)
-            QSKIP("making a device node takes root");
-        // A device node deep down, 3,296 characters: the lock file's name
-        // cannot hold it.
-        QString folder = isolatedConfigHome().path();
-        while (folder.size() < 3280)
-            folder += '/' + QString(200, 'd');
-        QVERIFY(QDir().mkpath(folder));
-        const QString node = folder + "/tty";
-        struct stat st {
-        };
-        QVERIFY(::stat(QFile::encodeName(m_device).constData(), &st) == 0);
-        QVERIFY(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, st.st_rdev) == 0);
-        QVERIFY(QFile::remove(PortMap::linkPath(7)) && QFile::link(node, PortMap::linkPath(7)));
-        SerialLine line(7);
-        const QString said = openFailure([&] { line.open(9600); });
-        QVERIFY2(said.contains("too long") && !said.contains("busy"), qPrintable(said));
-        QFile::remove(node);
-    }
-
-    void noTerminalIsOpened_data()
-    {
+        // A device node that only the test knows, so an open of it by anyone
+        // else cannot show: its kind (0: this pty's number), how deep it
+        // lies, what the open says. None is opened to find that out (an open
+        // can have effects of its own: /dev/ptmx's makes a pty).
         QTest::addColumn<int>("major");
         QTest::addColumn<int>("minor");
-        QTest::newRow("/dev/null's kind") << 1 << 3;
-        QTest::newRow("/dev/ptmx's kind (an open makes a pty)") << 5 << 2;
-        QTest::newRow("/dev/console's kind") << 5 << 1;
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a pty, 3,296 characters deep: too long to lock")
+            << 0 << 0 << 3280 << "too long";
+        QTest::newRow("/dev/null's kind") << 1 << 3 << 0 << "is not a serial device";
+        QTest::newRow("/dev/ptmx's kind") << 5 << 2 << 0 << "is not a serial device";
+        QTest::newRow("/dev/console's kind") << 5 << 1 << 0 << "is not a serial device";
     }
-    void noTerminalIsOpened()
+    void nodeOfItsOwn()
     {
         QFETCH(int, major);
         QFETCH(int, minor);
+        QFETCH(int, depth);
+        QFETCH(QString, said);
         if (::geteuid() != 0)
             QSKIP("making a device node takes root");
-        // A node of the test's own, so an open by anyone else cannot show.
-        const QString node = isolatedConfigHome().path() + "/node";
+        QString folder = isolatedConfigHome().path();
+        while (folder.size() < depth)
+            folder += '/' + QString(200, 'd');
+        const QString node = folder + "/node";
+        struct stat st {
+        };
+        QVERIFY(QDir().mkpath(folder) && ::stat(QFile::encodeName(m_device), &st) == 0);
         QFile::remove(node);
         QVERIFY(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600,
-                        makedev(major, minor)) == 0);
+                        major ? makedev(major, minor) : st.st_rdev) == 0);
         const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         QVERIFY(::inotify_add_watch(watch, QFile::encodeName(node).constData(), IN_OPEN) >= 0);
         QVERIFY(QFile::remove(PortMap::linkPath(7)) && QFile::link(node, PortMap::linkPath(7)));
         SerialLine line(7);
-        const QString said = openFailure([&] { line.open(9600); });
+        const QString text = openFailure([&] { line.open(9600); });
         inotify_event event;
         const bool opened = ::read(watch, &event, sizeof event) > 0;
         ::close(watch);
         QFile::remove(node);
-        QVERIFY2(said.contains("is not a serial device"), qPrintable(said));
-        QVERIFY(!opened);
+        QVERIFY2(text.contains(said) && !text.contains("busy") && !opened, qPrintable(text));
     }
 
     void simulatorRemovesItsLink_data()

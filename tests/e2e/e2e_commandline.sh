@@ -2,8 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The command line with no display at all: help, version and usage errors of
 # both programs, and `orva-control --send` against the simulator on a real
-# pseudo-terminal: an answer, a reply in pieces, no answer, a busy port and
-# ports that do not exist. Then under Xvfb: the panel on a --port of its own,
+# pseudo-terminal: an answer, a reply in pieces and ports that do not exist. Then under Xvfb: the panel on a --port of its own,
 # one that will not open, and at twice the scale on a 1280 x 1024 screen.
 #   e2e_commandline.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
 set -uo pipefail
@@ -49,7 +48,6 @@ start_sim() { # start_sim N OPTIONS...: a simulator reachable as COM N
 }
 start_sim 5 --power-on --log
 start_sim 6 --power-on --split 3 --split-gap 300
-start_sim 7 --no-reply
 
 run answer "$panel" --send CR0 --port COM5
 check "--send CR0: trace, STATUS, 0" ends answer 0 "STATUS: Power ON" ""
@@ -58,22 +56,11 @@ printf '[StartUP]\nComPort=6\nBaudRate=96\n' >"$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 run pieces "$panel" --send "CR LAMPSTS"
 check "the stored port; a reply in three pieces over 600 ms is read whole" \
     ends pieces 0 "RxD: 0 0 0   1 I  [CR] " ""
-run silent "$panel" --send C00 -p 7 -s 19200
-check "no answer: X X X X, 1" ends silent 1 "RxD: X X X X" ""
-
-# A send that waits for its answer holds COM7 while another tries it.
-"$panel" --send C00 -p 7 >/dev/null 2>&1 &
-holder=$!
-sleep 0.2
-run busy "$panel" --send C00 -p 7
-wait "$holder"
-check "busy port: 2, the holder named" grep -q "is busy: orva-control (PID $holder) holds it" "$work/busy.err"
-check "busy port: exit 2, nothing on stdout" ends busy 2 "" "$(head -1 "$work/busy.err")"
-
+# No answer, a busy port and the exit statuses: tst_commandline runs the send itself.
 ln -s "$work/gone" "$XDG_CONFIG_HOME/ORVA/ports/COM9"
 run missing "$panel" --send C00 --port 9
-check "a port that does not exist: 2, reason and cure" grep -q "does not exist: is the adapter plugged in?" "$work/missing.err"
-check "a port that does not exist: exit 2" ends missing 2 "" "$(head -1 "$work/missing.err")"
+check "a port that does not exist: 2, reason and cure" \
+    ends missing 2 "" "COM9 ($XDG_CONFIG_HOME/ORVA/ports/COM9 → $work/gone) does not exist: is the adapter plugged in?"
 rm "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 run unset "$panel" --send C00
 check "no port stored or given: 2" \
