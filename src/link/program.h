@@ -18,9 +18,13 @@ struct ProgramValues {
     quint8 PrevBaudCode = 0;
 };
 
+// The port numbers there are: COM1 to COM15.
+constexpr qint16 kFirstPort = 1;
+constexpr qint16 kLastPort = 15;
+
 inline bool isValidPort(qint16 port)
 {
-    return port >= 1 && port <= 15;
+    return port >= kFirstPort && port <= kLastPort;
 }
 
 // Any rate code other than 96 means 19200 bit/s wherever a rate is applied.

@@ -216,7 +216,7 @@ void Form2::optionMarked(int index)
 void Form2::Text1_Change()
 {
     const auto number = wholeTextByte(m_text1->text());
-    if (number && *number >= 1 && *number <= 15) {
+    if (number && isValidPort(*number)) {
         m_values->PortNo = *number;
         return;
     }
@@ -233,8 +233,10 @@ QString Form2::portTip(QObject* control) const
             portNo = i - 1;
     if (control == m_text1) {
         const auto number = wholeTextByte(m_text1->text());
-        if (!number || *number < 1 || *number > 15)
-            return QStringLiteral("Type a port number from 1 to 15");
+        if (!number || !isValidPort(*number))
+            return QStringLiteral("Type a port number from %1 to %2")
+                .arg(kFirstPort)
+                .arg(kLastPort);
         portNo = *number;
     }
     return describePort(portNo);

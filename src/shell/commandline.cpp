@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commandline.h"
 
+#include "link/program.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -57,8 +59,8 @@ std::optional<qint16> portNumber(const QString& text)
     static const QRegularExpression form(QStringLiteral("^(?:COM)?([0-9]{1,2})$"),
                                          QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = form.match(text);
-    const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
-    if (number < 1 || number > 15)
+    const qint16 number = match.hasMatch() ? qint16(match.captured(1).toInt()) : 0;
+    if (!isValidPort(number))
         return std::nullopt;
     return qint16(number);
 }
@@ -79,8 +81,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                      QStringLiteral("Show the version and end."));
     const QCommandLineOption port(
         {QStringLiteral("p"), QStringLiteral("port")},
-        QStringLiteral("Use COMn (1 to 15; COM may be left out) for this run instead of the "
-                       "port chosen in COM PORT."),
+        QStringLiteral("Use COMn (%1 to %2; COM may be left out) for this run instead of the "
+                       "port chosen in COM PORT.")
+            .arg(kFirstPort)
+            .arg(kLastPort),
         QStringLiteral("COMn"));
     // -p and -s as in GTKTerm, whose users expect them.
     const QCommandLineOption rate(
@@ -123,7 +127,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(port)) {
         line.portNo = portNumber(parser.value(port));
         if (!line.portNo)
-            return usageError(QStringLiteral("--port wants COM1 to COM15 (or 1 to 15), not '%1'")
+            return usageError(QStringLiteral("--port wants COM%1 to COM%2 (or %1 to %2), not '%3'")
+                                  .arg(kFirstPort)
+                                  .arg(kLastPort)
                                   .arg(parser.value(port)));
     }
     if (parser.isSet(rate)) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simcommandline.h"
 
+#include "link/program.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -54,10 +56,12 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments)
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Link the port as PATH."),
                                   QStringLiteral("PATH"));
     const Number com{{QStringLiteral("com"),
-                      QStringLiteral("Link the port where the panel looks for COM N (1 to 15)."),
+                      QStringLiteral("Link the port where the panel looks for COM N (%1 to %2).")
+                          .arg(kFirstPort)
+                          .arg(kLastPort),
                       QStringLiteral("N")},
-                     1,
-                     15};
+                     kFirstPort,
+                     kLastPort};
     const QCommandLineOption noReply(QStringLiteral("no-reply"), QStringLiteral("Never answer."));
     const Number delay{{QStringLiteral("delay"), QStringLiteral("Answer MS milliseconds late."),
                         QStringLiteral("MS")},
