@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "line/portmap.h"
 #include "line/serial/lineloss.h"
+#include "line/serial/locks.h"
 #include "line/serial/portfacts.h"
 #include "line/serial/serialline.h"
 #include "link/exchange.h"

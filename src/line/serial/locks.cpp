@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "line/serial/locks.h"
 
+#include "line/serial/portfacts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +29,24 @@ QString LockHolder::who() const
     return QStringLiteral("%1 (PID %2)")
         .arg(name.isEmpty() ? QStringLiteral("a program") : name)
         .arg(pid);
+}
+
+SerialError LockHolder::refusal(const QString& where) const
+{
+    if (kind == Kind::Unreadable)
+        return SerialError(
+            QStringLiteral("%1 is locked by %2, which names no running program.").arg(where, path),
+            QStringLiteral("That file can be deleted when no program uses the port."),
+            OpenFailure::Busy);
+    return SerialError(QStringLiteral("%1 is busy: %2 holds it.").arg(where, who()),
+                       openHint(OpenFailure::Busy, where, {}), OpenFailure::Busy);
+}
+
+QString LockHolder::notice(const QString& com) const
+{
+    if (kind == Kind::Unreadable)
+        return com + QStringLiteral(" busy: unreadable lock file");
+    return QStringLiteral("%1 busy: %2").arg(com, who());
 }
 
 QStringList lockFolders()
@@ -345,12 +365,17 @@ LockHolder openerOf(const QString& device, int* unseen)
 
 bool writeOwnLock(const QString& device)
 {
-    const QString path = ownLockPath(device);
-    QFile file(path);
-    // Only a lock this process took: Qt's serial port writes it in its own
-    // form first.
-    if (path.isEmpty() || !file.open(QIODevice::ReadWrite) ||
-        lockFilePid(file.read(256)) != ::getpid())
+    // The lock Qt's serial port took in its own form, wherever it put it:
+    // found by this process's PID, so no copy of Qt's choice of folder is
+    // needed to find it.
+    QFile file;
+    for (const QString& folder : lockFolders()) {
+        file.setFileName(folder + QLatin1Char('/') + lockName(device));
+        if (file.open(QIODevice::ReadWrite) && lockFilePid(file.read(256)) == ::getpid())
+            break;
+        file.close();
+    }
+    if (!file.isOpen())
         return false;
     // Written over Qt's lines first and cut to length after, so the file is
     // never empty on the way, whenever the program is stopped: an empty lock
@@ -358,6 +383,84 @@ bool writeOwnLock(const QString& device)
     const QByteArray pid = QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
     return ::pwrite(file.handle(), pid.constData(), size_t(pid.size()), 0) == pid.size() &&
            ::ftruncate(file.handle(), pid.size()) == 0;
+}
+
+} // namespace orva
+
+namespace orva
+{
+
+DeviceLock::~DeviceLock()
+{
+    if (m_probe >= 0)
+        ::close(m_probe);
+}
+
+std::optional<SerialError> DeviceLock::unlockable(const QString& where) const
+{
+    // Serial programs lock a device by a file named after its path.
+    if (lockName(m_device).size() > NAME_MAX)
+        return SerialError(
+            QStringLiteral("%1: the device's path is too long to lock (%2 characters).")
+                .arg(where)
+                .arg(m_device.size()),
+            QStringLiteral("A lock file's name holds at most %1 characters of the path: give the "
+                           "device a shorter one.")
+                .arg(NAME_MAX - 5));
+    if (ownLockPath(m_device).isEmpty())
+        return SerialError(QStringLiteral("%1: no folder for lock files may be written (%2).")
+                               .arg(where, lockFolders().join(QStringLiteral(", "))));
+    return std::nullopt;
+}
+
+LockHolder DeviceLock::holder()
+{
+    if (const LockHolder holder = checkLockFiles(m_device); holder.holds())
+        return holder;
+    // A session's terminal (a shell's pty, a console's getty) is in use
+    // without any lock.
+    if (const LockHolder holder = terminalOf(m_device); holder.holds())
+        return holder;
+    // Whatever convention another program follows, or none: a device it has
+    // open is its own.
+    if (const LockHolder holder = openerOf(m_device, &m_unseen); holder.holds())
+        return holder;
+    // A look at the device before Qt sets its line up: another program's
+    // flock, or its exclusive use, leaves it untouched.
+    m_probe =
+        ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_probe < 0 && errno == EBUSY)
+        return refusedBy();
+    if (m_probe >= 0 && ::flock(m_probe, LOCK_EX | LOCK_NB) != 0)
+        return flockHolder(m_device);
+    return {};
+}
+
+LockHolder DeviceLock::hold(int fd)
+{
+    // The look's flock is let go for the port's own.
+    if (m_probe >= 0)
+        ::close(m_probe);
+    m_probe = -1;
+    // Held for as long as the port is open: picocom and the like look for it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return flockHolder(m_device);
+    writeOwnLock(m_device);
+    return {};
+}
+
+LockHolder DeviceLock::refusedBy()
+{
+    if (const LockHolder holder = checkLockFiles(m_device); holder.holds())
+        return holder;
+    const LockHolder holder = flockHolder(m_device);
+    // In exclusive use by a process this user cannot see: said so, not guessed.
+    if (!holder.holds() && m_unseen > 0)
+        return {LockHolder::Kind::Live,
+                0,
+                QStringLiteral("a process of another user (this user cannot see which)"),
+                {}};
+    return holder;
 }
 
 } // namespace orva

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "line/line.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,44 @@ struct LockHolder {
     bool holds() const { return kind != Kind::Free; }
     // "minicom (PID 4242)", or "another program".
     QString who() const;
+    // Why the port does not open, naming the holder, with the cure; where
+    // names the port as the user set it up.
+    SerialError refusal(const QString& where) const;
+    // The same for the STATUS line: "COM3 busy: minicom (PID 4242)".
+    QString notice(const QString& com) const;
+};
+
+// The one owner of the lock rules for one device: who keeps it from being
+// opened, and the panel's own hold on it once it is open. The open sequence
+// asks it before Qt opens the device and hands it the descriptor after.
+class DeviceLock
+{
+  public:
+    explicit DeviceLock(const QString& device) : m_device(device) {}
+    ~DeviceLock();
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+    // Why the device cannot be locked at all (a path too long for a lock
+    // file's name, no folder to write one in); nothing when it can.
+    std::optional<SerialError> unlockable(const QString& where) const;
+    // Who holds the device now, looked at in this order: its lock files
+    // (stale ones removed), a session whose terminal it is, a process that
+    // has it open, a flock or its exclusive use. A look of its own at the
+    // device holds the flock until hold().
+    LockHolder holder();
+    // The device opened on fd: takes its flock and writes the panel's lock
+    // file. The holder, when the flock is another's.
+    LockHolder hold(int fd);
+    // Who it is, when the open itself was refused as busy: a lock taken
+    // since the look, or a device in exclusive use.
+    LockHolder refusedBy();
+
+  private:
+    QString m_device;
+    int m_probe = -1;
+    // Other users' processes whose descriptors could not be read.
+    int m_unseen = 0;
 };
 
 // The folders that serial programs keep lock files in, in the order Qt's
@@ -39,8 +79,8 @@ struct LockHolder {
 QStringList lockFolders();
 // "LCK..ttyUSB0", "LCK..pts_3": the device's path below /dev, '/' as '_'.
 QString lockName(const QString& device);
-// Where the panel's own lock for the device goes: the first folder that
-// already holds one or that may be written (Qt's serial port puts it there).
+// Where a lock for the device would be written: the first folder that
+// already holds one or that may be written; empty when there is none.
 QString ownLockPath(const QString& device);
 
 // The process a lock file names, in any form in use: the classic ten ASCII

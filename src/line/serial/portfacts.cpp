@@ -110,18 +110,6 @@ QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& f
                         .arg(f.group);
 }
 
-SerialError busyError(const QString& where, const LockHolder& holder)
-{
-    if (holder.kind == LockHolder::Kind::Unreadable)
-        return SerialError(
-            QStringLiteral("%1 is locked by %2, which names no running program.")
-                .arg(where, holder.path),
-            QStringLiteral("That file can be deleted when no program uses the port."),
-            OpenFailure::Busy);
-    return SerialError(QStringLiteral("%1 is busy: %2 holds it.").arg(where, holder.who()),
-                       openHint(OpenFailure::Busy, where, {}), OpenFailure::Busy);
-}
-
 QString serialDriver(quint64 rdev)
 {
     QFile drivers(QStringLiteral("/proc/tty/drivers"));

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "line/line.h"
-#include "line/serial/locks.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -35,9 +34,6 @@ DeviceFacts probeDevice(const QString& device);
 OpenFailure classifyDenied(const QString& device);
 // The hint shown under the reason; where names the port as the user set it up.
 QString openHint(OpenFailure failure, const QString& where, const DeviceFacts& facts);
-// A device that will not open because something holds it: the reason names
-// the holder, the hint the cure.
-SerialError busyError(const QString& where, const LockHolder& holder);
 
 // The kernel's driver for a serial line or pseudo-terminal by its device
 // number, from /proc/tty/drivers ("pty_slave /dev/pts 136 0-1048575

@@ -78,10 +78,7 @@ void SerialLine::openRoute(const PortRoute& route)
         throw error;
     };
     const auto busy = [&](const LockHolder& holder) {
-        fail(holder.kind == LockHolder::Kind::Unreadable
-                 ? com + QStringLiteral(" busy: unreadable lock file")
-                 : QStringLiteral("%1 busy: %2").arg(com, holder.who()),
-             busyError(where, holder));
+        fail(holder.notice(com), holder.refusal(where));
     };
     const auto notSerial = [&] {
         fail(com + QStringLiteral(" not a serial device"),
@@ -99,53 +96,11 @@ void SerialLine::openRoute(const PortRoute& route)
     }
     if (!S_ISCHR(st.st_mode) || serialDriver(st.st_rdev).isEmpty())
         notSerial();
-    // Serial programs lock a device by a file named after its path.
-    if (lockName(device).size() > NAME_MAX) {
-        fail(
-            com + QStringLiteral(" cannot be locked"),
-            SerialError(QStringLiteral("%1: the device's path is too long to lock (%2 characters).")
-                            .arg(where)
-                            .arg(device.size()),
-                        QStringLiteral("A lock file's name holds at most %1 characters of the "
-                                       "path: give the device a shorter one.")
-                            .arg(NAME_MAX - 5)));
-    }
-    if (ownLockPath(device).isEmpty()) {
-        fail(com + QStringLiteral(" cannot be locked"),
-             SerialError(QStringLiteral("%1: no folder for lock files may be written (%2).")
-                             .arg(where, lockFolders().join(QStringLiteral(", ")))));
-    }
-    if (const LockHolder holder = checkLockFiles(device); holder.holds())
+    DeviceLock lock(device);
+    if (const std::optional<SerialError> error = lock.unlockable(where))
+        fail(com + QStringLiteral(" cannot be locked"), *error);
+    if (const LockHolder holder = lock.holder(); holder.holds())
         busy(holder);
-    // A session's terminal (a shell's pty, a console's getty) is in use
-    // without any lock.
-    if (const LockHolder holder = terminalOf(device); holder.holds())
-        busy(holder);
-    // Whatever convention another program follows, or none: a device it has
-    // open is its own.
-    int unseen = 0;
-    if (const LockHolder holder = openerOf(device, &unseen); holder.holds())
-        busy(holder);
-    // A device in exclusive use whose holder this user cannot see.
-    const auto holderOf = [&] {
-        LockHolder holder = flockHolder(device);
-        if (!holder.holds() && unseen > 0)
-            holder = {LockHolder::Kind::Live,
-                      0,
-                      QStringLiteral("a process of another user (this user cannot see which)"),
-                      {}};
-        return holder;
-    };
-    // A look at the device before Qt sets its line up: another program's
-    // flock, or its exclusive use, leaves it untouched.
-    const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    const int probeError = errno;
-    if (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0) {
-        ::close(probe);
-        busy(flockHolder(device));
-    }
-    if (probe < 0 && probeError == EBUSY)
-        busy(holderOf());
     m_port.setPortName(device);
     m_port.setBaudRate(m_baud);
     m_port.setParity(QSerialPort::NoParity);
@@ -155,16 +110,11 @@ void SerialLine::openRoute(const PortRoute& route)
     m_detector.reset();
     const bool opened = m_port.open(QIODevice::ReadWrite);
     const int systemError = errno;
-    if (probe >= 0)
-        ::close(probe);
     if (opened) {
-        // Held for as long as the port is open: picocom and the like look
-        // for it.
-        if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        if (const LockHolder holder = lock.hold(int(m_port.handle())); holder.holds()) {
             m_port.close();
-            busy(flockHolder(device));
+            busy(holder);
         }
-        writeOwnLock(device);
         m_identity = openedIdentity(int(m_port.handle()), device);
         m_identityDevice = device;
         m_links = linkChain(route.through);
@@ -183,11 +133,9 @@ void SerialLine::openRoute(const PortRoute& route)
     if (error != QSerialPort::PermissionError)
         fail(QStringLiteral("%1 failed: %2").arg(com, reason),
              SerialError(QStringLiteral("%1: %2").arg(where, reason)));
-    if (classifyDenied(device) == OpenFailure::Busy) {
-        // Qt's own lock refused: a lock taken since the look above.
-        const LockHolder holder = checkLockFiles(device);
-        busy(holder.holds() ? holder : holderOf());
-    }
+    // Qt's own lock refused: a lock taken since the look above.
+    if (classifyDenied(device) == OpenFailure::Busy)
+        busy(lock.refusedBy());
     fail(com + QStringLiteral(" refused: permission denied"),
          SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(EACCES)),
                      openHint(OpenFailure::Refused, where, probeDevice(device)),
