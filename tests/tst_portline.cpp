@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "line/portmap.h"
-#include "line/serial/lineloss.h"
 #include "line/serial/locks.h"
 #include "line/serial/portfacts.h"
 #include "line/serial/serialline.h"
@@ -73,39 +72,6 @@ class TstPortLine : public QObject
         m_peer.reset();
     }
 
-    void lossPaths_data()
-    {
-        // Rms: resource error, Ems: read error, 0: empty read, D: data.
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<int>("lostAt");
-        QTest::newRow("resource error") << "R0" << 0;
-        QTest::newRow("read error again within 1 s") << "E0 E999" << 1;
-        QTest::newRow("read errors 1 s apart") << "E0 E1000 E2000" << -1;
-        QTest::newRow("64 empty reads") << QString("0 ").repeated(64) << 63;
-        QTest::newRow("empty reads broken by data") << QString("0 ").repeated(63) + "D 0 0" << -1;
-    }
-    void lossPaths()
-    {
-        QFETCH(QString, events);
-        QFETCH(int, lostAt);
-        const QMap<QChar, LossPath> paths{{'R', LossPath::ResourceError},
-                                          {'E', LossPath::RepeatedReadError},
-                                          {'0', LossPath::EmptyReads}};
-        LossDetector detector;
-        const QStringList list = events.split(' ', Qt::SkipEmptyParts);
-        for (int i = 0; i < list.size(); ++i) {
-            const QChar kind = list[i][0];
-            std::optional<LossPath> lost = kind == '0' ? detector.emptyRead() : std::nullopt;
-            if (kind == 'R' || kind == 'E')
-                lost = detector.error(kind == 'R' ? QSerialPort::ResourceError
-                                                  : QSerialPort::ReadError,
-                                      list[i].mid(1).toLongLong());
-            if (kind == 'D')
-                detector.data();
-            QVERIFY(lost.has_value() == (i == lostAt) && (!lost || *lost == paths.value(kind)));
-        }
-    }
-
     void comTable_data()
     {
         QTest::addColumn<int>("port");
@@ -125,10 +91,9 @@ class TstPortLine : public QObject
     {
         // What COM7's link leads to after the loss: a new pseudo-terminal
         // ("pty"), read as the identities given (lost, now: a USB adapter's
-        // "vendor:product:serial" or a driver), or a thing that is no serial
-        // device: a FIFO (no character device, as a file or a folder) or
-        // /dev/null (one that is no terminal). The notice, %1 the device now; empty when the port
-        // is back.
+        // "vendor:product:serial" or a driver; "" a reading that failed), the
+        // lost pty's number given to another pty ("reused"), or /dev/null. The
+        // notice, %1 the device now; empty when the port is back.
         QTest::addColumn<QString>("now");
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QString>("notice");
@@ -148,7 +113,6 @@ class TstPortLine : public QObject
         QTest::newRow("a pty at the lost one's number, its link as it was")
             << "reused" << QStringList{} << other;
         QTest::newRow("/dev/null") << "/dev/null" << QStringList{} << notSerial;
-        QTest::newRow("a FIFO") << "fifo" << QStringList{} << notSerial;
     }
     void comesBack()
     {
@@ -186,12 +150,9 @@ class TstPortLine : public QObject
         }
         m_peer->hangUp();
         QTRY_VERIFY(comm()->isReopening());
-        const QString target = now == "pty"          ? next->slavePath()
-                               : now == "reused"     ? m_peer->slavePath()
-                               : now.startsWith('/') ? now
-                                                     : thing;
-        if (now == "fifo")
-            QVERIFY(::mkfifo(QFile::encodeName(thing).constData(), 0600) == 0);
+        const QString target = now == "pty"      ? next->slavePath()
+                               : now == "reused" ? m_peer->slavePath()
+                                                 : now;
         // The lost number goes to the next pty made (the lowest free one),
         // unless another program on the machine got it first.
         std::vector<std::unique_ptr<sim::PtyPeer>> others;
@@ -287,22 +248,6 @@ class TstPortLine : public QObject
         }
         const qint64 grown = qint64(mallinfo2().uordblks) - qint64(before);
         QVERIFY2(grown < 256 * 1024, qPrintable(QString::number(grown)));
-    }
-
-    void openNamesLinkAndDevice()
-    {
-        comm()->setPortOpen(false);
-        QLockFile lock(ownLockPath(m_peer->slavePath()));
-        QVERIFY(lock.tryLock(0));
-        const QString link = PortMap::linkPath(7);
-        QVERIFY(openFailure([this] { comm()->setPortOpen(true); })
-                    .startsWith("COM7 (" + link + " \u2192 " + m_peer->slavePath() +
-                                ") is busy: " + m_me + " holds it.\n"));
-        const QString live = PortMap::portsFolder() + "/.COM7.sim";
-        QVERIFY(std::make_unique<sim::PtyPeer>()->linkThrough(link, live));
-        QVERIFY(openFailure([this] {
-                    comm()->setPortOpen(true);
-                }).contains("\nCOM7 (" + link + " \u2192 " + live + ") does not exist"));
     }
 
     void permissionHint_data()
