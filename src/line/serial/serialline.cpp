@@ -7,12 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <climits>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace orva
 {
