@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using orva::CommandLine;
@@ -96,6 +97,8 @@ class TstCommandLine : public QObject
         QTest::newRow("silent") << "silent" << 1 << "RxD: X X X X";
         QTest::newRow("port refused: busy")
             << "busy" << 2 << "is busy: tst_commandline (PID %1) holds it.";
+        QTest::newRow("port refused: stale link")
+            << "stale" << 2 << "the link is older than that pseudo-terminal";
         QTest::newRow("SIGTERM while waiting")
             << "SIGTERM" << 128 + SIGTERM << "orva-control: interrupted by SIGTERM";
     }
@@ -113,6 +116,14 @@ class TstCommandLine : public QObject
         QVERIFY(then != "busy" ||
                 (file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(::getpid()))));
         file.close();
+        const QByteArray slave = QFile::encodeName(peer.slavePath());
+        const auto ns = [](const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; };
+        struct stat pty {
+        }, link{};
+        QTRY_VERIFY(then != "stale" ||
+                    (::chmod(slave, 0620) == 0 && ::stat(slave, &pty) == 0 &&
+                     ::lstat(QFile::encodeName(orva::PortMap::linkPath(7)), &link) == 0 &&
+                     ns(pty.st_ctim) > ns(link.st_ctim)));
         connect(&peer, &orva::sim::PtyPeer::commandReceived, this, [then] {
             if (then == "SIGTERM")
                 ::raise(SIGTERM);
@@ -123,7 +134,7 @@ class TstCommandLine : public QObject
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2((result.out + result.err).contains(printed.arg(::getpid())),
                  qPrintable(result.out + result.err));
-        QCOMPARE(peer.commands().size(), then == "busy" ? 0 : 1);
+        QCOMPARE(peer.commands().size(), then == "busy" || then == "stale" ? 0 : 1);
         // However it ended, the line is free again: no lock file, no flock.
         QVERIFY(!QFile::exists(lock));
         const int fd = ::open(QFile::encodeName(peer.slavePath()).constData(), O_RDWR | O_NOCTTY);

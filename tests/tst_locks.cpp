@@ -113,7 +113,6 @@ class TstLocks : public QObject
             QCOMPARE(QFileInfo(path).lastModified(), written);
             QVERIFY2(said.contains(live ? "is busy: " + m_me + " holds it." : path),
                      qPrintable(said));
-            QVERIFY(!said.contains("another program"));
             return;
         }
         // An ended program's lock is replaced by the panel's own, in the form
@@ -278,7 +277,6 @@ class TstLocks : public QObject
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGHUP (its terminal closed)") << SIGHUP;
         QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
     }
     void simulatorRemovesItsLink()
     {

@@ -90,8 +90,26 @@ void SerialLine::openRoute(const PortRoute& route)
              SerialError(QStringLiteral("%1: %2").arg(where, qt_error_string(ENOENT)),
                          openHint(OpenFailure::Missing, where, {}), OpenFailure::Missing));
     }
-    if (!S_ISCHR(st.st_mode) || serialDriver(st.st_rdev).isEmpty())
+    const QString driver = S_ISCHR(st.st_mode) ? serialDriver(st.st_rdev) : QString();
+    if (driver.isEmpty())
         notSerial();
+    // A pseudo-terminal's number goes to whichever program asks next: a link
+    // older than the terminal it leads to was made for an earlier one, by a
+    // program that ended without removing it (killed), and leads to another
+    // program's line now.
+    const QList<LinkHop> links = linkChain(route.through);
+    if (driver == QLatin1String("pty_slave") && !links.isEmpty() &&
+        links.last().ctimeNs < qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec) {
+        fail(QStringLiteral("%1 stale link: %2").arg(com, device),
+             SerialError(QStringLiteral("%1: the link is older than that pseudo-terminal: the "
+                                        "program that made it has ended, and the number is "
+                                        "another program's now.")
+                             .arg(where),
+                         QStringLiteral("Start the simulator or socat again, or point %1 at the "
+                                        "right device.")
+                             .arg(route.link.isEmpty() ? com : route.link),
+                         OpenFailure::Missing));
+    }
     DeviceLock lock(device);
     if (const std::optional<SerialError> error = lock.unlockable(where))
         fail(com + QStringLiteral(" cannot be locked"), *error);
@@ -113,7 +131,7 @@ void SerialLine::openRoute(const PortRoute& route)
         }
         m_identity = openedIdentity(int(m_port.handle()), device);
         m_identityDevice = device;
-        m_links = linkChain(route.through);
+        m_links = links;
         return;
     }
     const QSerialPort::SerialPortError error = m_port.error();
