@@ -152,8 +152,7 @@ class TstLocks : public QObject
 
     void staleLockTakeover_data()
     {
-        // What another program does between the read of an ended program's
-        // lock and its removal.
+        // What another program does between the read of a stale lock and its removal.
         QTest::addColumn<int>("meanwhile");
         QTest::newRow("nothing: removed") << 0;
         QTest::newRow("takes it over with a new file: kept") << 1;
@@ -203,24 +202,30 @@ class TstLocks : public QObject
     void someoneHasItOpen_data()
     {
         QTest::addColumn<QString>("script");
-        // A session whose controlling terminal the pty is, as a shell's in a
-        // terminal window; a program with a descriptor on it and no lock of
-        // any kind (minicom -o, a script).
-        QTest::newRow("a session's terminal")
-            << "exec setsid sh -c 'exec 0<>%1; echo up; exec sleep 30'";
-        QTest::newRow("a descriptor, no lock") << "exec 3<>%1; echo up; exec sleep 30";
+        QTest::addColumn<bool>("locked"); // /proc/locks names it
+        QTest::newRow("a session's terminal, as a shell's in a terminal window")
+            << "exec setsid sh -c 'exec 0<>%1; echo up; exec sleep 30'" << false;
+        QTest::newRow("a descriptor, no lock (minicom -o, a script)")
+            << "exec 3<>%1; echo up; exec sleep 30" << false;
+        QTest::newRow("a flock") << "exec flock %1 sh -c 'echo up; exec sleep 30'" << true;
+        QTest::newRow("an fcntl lock")
+            << "exec perl -MFcntl -e 'open(F, \"+<\", $ARGV[0]); $| = 1; my $l = pack(\"s s x4 "
+               "q q i x4\", F_WRLCK); fcntl(F, F_SETLK, $l) and print \"up\"; sleep 30' %1"
+            << true;
     }
     void someoneHasItOpen()
     {
         QFETCH(QString, script);
+        QFETCH(bool, locked);
         QProcess shell;
         shell.start("sh", {"-c", script.arg(m_device)});
         QVERIFY(shell.waitForReadyRead(5000));
         SerialLine line(7);
         const QString said = openFailure([&] { line.open(9600); });
+        QVERIFY(!locked || lockedBy(m_device).pid == shell.processId());
         shell.kill();
         shell.waitForFinished();
-        QVERIFY2(QRegularExpression("is busy: (sh|sleep) \\(PID \\d+\\) holds it")
+        QVERIFY2(QRegularExpression("is busy: (sh|sleep|flock|perl) \\(PID \\d+\\) holds it")
                      .match(said)
                      .hasMatch(),
                  qPrintable(said));

@@ -237,7 +237,7 @@ bool removeStaleLock(const QString& path, int fd, const QByteArray& contents)
     return false;
 }
 
-LockHolder flockHolder(const QString& device)
+LockHolder lockedBy(const QString& device)
 {
     struct stat st {
     };
@@ -245,15 +245,17 @@ LockHolder flockHolder(const QString& device)
     if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !locks.open(QIODevice::ReadOnly))
         return {};
     // "1: FLOCK  ADVISORY  WRITE 4242 00:19:5 0 EOF": major and minor of the
-    // file system in hex, then the inode.
+    // file system in hex, then the inode. flock(2) and fcntl(2) locks alike
+    // (FLOCK, POSIX; an OFDLCK names no process); "->" lines are waiters.
     const QByteArray where = QByteArray::number(major(st.st_dev), 16).rightJustified(2, '0') + ':' +
                              QByteArray::number(minor(st.st_dev), 16).rightJustified(2, '0') + ':' +
                              QByteArray::number(quint64(st.st_ino));
     for (const QByteArray& line : locks.readAll().split('\n')) {
         const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() < 6 || f[1] != "FLOCK" || f[5] != where)
+        if (f.size() < 6 || f[5] != where ||
+            (f[1] != "FLOCK" && f[1] != "POSIX" && f[1] != "OFDLCK"))
             continue;
-        const qint64 pid = f[4].toLongLong();
+        const qint64 pid = qMax(f[4].toLongLong(), 0LL);
         return {LockHolder::Kind::Live, pid, processName(pid), {}};
     }
     return {};
@@ -425,6 +427,9 @@ LockHolder DeviceLock::holder()
     // open is its own.
     if (const LockHolder holder = openerOf(m_device, &m_unseen); holder.holds())
         return holder;
+    // /proc/locks names the holders of flock and fcntl locks of every user.
+    if (const LockHolder holder = lockedBy(m_device); holder.holds() && holder.pid != ::getpid())
+        return holder;
     // A look at the device before Qt sets its line up: another program's
     // flock, or its exclusive use, leaves it untouched.
     m_probe =
@@ -432,7 +437,7 @@ LockHolder DeviceLock::holder()
     if (m_probe < 0 && errno == EBUSY)
         return refusedBy();
     if (m_probe >= 0 && ::flock(m_probe, LOCK_EX | LOCK_NB) != 0)
-        return flockHolder(m_device);
+        return lockedBy(m_device);
     return {};
 }
 
@@ -444,7 +449,7 @@ LockHolder DeviceLock::hold(int fd)
     m_probe = -1;
     // Held for as long as the port is open: picocom and the like look for it.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return flockHolder(m_device);
+        return lockedBy(m_device);
     writeOwnLock(m_device);
     return {};
 }
@@ -453,7 +458,7 @@ LockHolder DeviceLock::refusedBy()
 {
     if (const LockHolder holder = checkLockFiles(m_device); holder.holds())
         return holder;
-    const LockHolder holder = flockHolder(m_device);
+    const LockHolder holder = lockedBy(m_device);
     // In exclusive use by a process this user cannot see: said so, not guessed.
     if (!holder.holds() && m_unseen > 0)
         return {LockHolder::Kind::Live,

@@ -99,8 +99,9 @@ bool removeStaleLock(const QString& path, int fd, const QByteArray& contents);
 // is removed; a live one, or one that cannot be read or parsed, is left as
 // it is and reported.
 LockHolder checkLockFiles(const QString& device);
-// The process holding a flock(2) on the device, from /proc/locks.
-LockHolder flockHolder(const QString& device);
+// The process holding a flock(2) or an fcntl(2) lock on the device, from
+// /proc/locks, which every user may read.
+LockHolder lockedBy(const QString& device);
 // The process that has the device as its controlling terminal (a shell in a
 // terminal window, a getty on a console line): no lock, but the device is
 // in use all the same.
