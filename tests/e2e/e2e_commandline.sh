@@ -65,7 +65,7 @@ check "no port stored or given: 2" \
     ends unset 2 "" "orva-control: no port chosen: give --port COMn, or choose one in COM PORT"
 
 # --- The panel on a display -----------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 & # no reset when the last panel ends, or the next is refused meanwhile
 pids+=($!)
 retry test -s "$work/display"
 export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
