@@ -228,6 +228,31 @@ class TestNetLine : public QObject
             }
     }
 
+    // A subnegotiation a server ends with another command instead of SE:
+    // that command counts as itself, and only data reaches the trace.
+    void codecUnended_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("subnegotiations");
+        QTest::addColumn<QByteArray>("reply");
+        // Modem-state notices as a gateway sent them, the first ended by the
+        // second's SB.
+        QTest::newRow("SB") << QByteArray::fromHex("fffa2c6b30fffa2c6b30fff03030") + '\r' << 2
+                            << QByteArray();
+        QTest::newRow("WILL ECHO") << QByteArray::fromHex("fffa2c6b30fffb013030") + '\r' << 1
+                                   << QByteArray::fromHex("fffe01");
+    }
+    void codecUnended()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, subnegotiations);
+        QFETCH(QByteArray, reply);
+        const TelnetCodec::Decoded decoded = decodeCut(stream, {});
+        QCOMPARE(decoded.data, QByteArray("00\r"));
+        QCOMPARE(decoded.subnegotiations.size(), subnegotiations);
+        QCOMPARE(decoded.reply, reply);
+    }
+
     // Random bytes in random pieces: the same as in one piece, never more
     // data than came in, answers well formed, and data escaped for the wire
     // comes back as it was. ORVA_FUZZ_ROUNDS runs longer.

@@ -69,17 +69,7 @@ TelnetCodec::Decoded TelnetCodec::decode(QByteArrayView bytes)
                 out.data += c;
             break;
         case State::Iac:
-            m_state = State::Data;
-            if (b == kIac)
-                out.data += c;
-            else if (b >= kWill && b <= kDont) {
-                m_verb = b;
-                m_state = State::Verb;
-            } else if (b == kSb) {
-                m_sb.clear();
-                m_state = State::Sb;
-            }
-            // NOP, go-ahead and the other bare commands mean nothing here.
+            afterIac(b, out);
             break;
         case State::Verb:
             negotiate(m_verb, b, out.reply);
@@ -98,17 +88,29 @@ TelnetCodec::Decoded TelnetCodec::decode(QByteArrayView bytes)
                 m_state = State::Sb;
                 break;
             }
+            // Any other command where SE belonged ends the subnegotiation and
+            // counts as itself (another SB among them): none of it is data.
             endSubnegotiation(out);
-            m_state = State::Data;
-            // A command where SE belonged ends the subnegotiation and counts.
-            if (b >= kWill && b <= kDont) {
-                m_verb = b;
-                m_state = State::Verb;
-            }
+            afterIac(b, out);
             break;
         }
     }
     return out;
+}
+
+void TelnetCodec::afterIac(quint8 b, Decoded& out)
+{
+    m_state = State::Data;
+    if (b == kIac) {
+        out.data += char(b);
+    } else if (b >= kWill && b <= kDont) {
+        m_verb = b;
+        m_state = State::Verb;
+    } else if (b == kSb) {
+        m_sb.clear();
+        m_state = State::Sb;
+    }
+    // NOP, go-ahead and the other bare commands mean nothing here.
 }
 
 void TelnetCodec::endSubnegotiation(Decoded& out)

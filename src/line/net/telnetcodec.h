@@ -56,6 +56,8 @@ class TelnetCodec
   private:
     enum class State { Data, Iac, Verb, Sb, SbIac };
 
+    // The byte after an IAC.
+    void afterIac(quint8 b, Decoded& out);
     void negotiate(quint8 verb, quint8 option, QByteArray& reply);
     void endSubnegotiation(Decoded& out);
 
