@@ -52,6 +52,10 @@ class NetLine : public Line
     void onConnected();
     void onReadable();
     void onError(QAbstractSocket::SocketError error);
+    // Compares the server's answer to a setting with what was asked; a
+    // difference fails the opening (false).
+    bool checkAnswer(const QByteArray& payload);
+    void silent();
     void notRfc2217();
     void succeed();
     void fail(const QString& cause, const QString& hint = {},
@@ -71,7 +75,12 @@ class NetLine : public Line
     QTimer m_retry;
     // The rate and 8N1 went out; the server runs the port for us.
     bool m_configured = false;
-    int m_retries = 0;
+    // Anything at all came from the server during this attempt.
+    bool m_heard = false;
+    // The settings the server answered, one bit per TelnetCodec::Setting.
+    unsigned m_answered = 0;
+    bool m_graceStarted = false;
+    std::chrono::steady_clock::time_point m_attemptStart;
     bool m_reopening = false;
     QString m_lastRefusal;
     QEventLoop* m_wait = nullptr;
