@@ -7,13 +7,16 @@
 #include "line/net/netline.h"
 #include "line/net/telnetcodec.h"
 #include "line/portmap.h"
-#include "link/exchange.h"
 #include "link/mscomm.h"
 #include "link/scriptsend.h"
+#include "look/accessibility.h"
 #include "ptypeer.h"
+#include "shell/form1.h"
 #include "testenv.h"
 
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -424,31 +427,60 @@ class TestNetLine : public QObject
         first->close();
     }
 
-    // A server that takes the connection and says nothing: meanwhile the
-    // event loop runs and the STATUS line says what the panel waits for;
-    // then the reason, and the STATUS line as before.
-    void connectingShown()
+    // A start-up on a network port: while it connects, a window names the
+    // port (the main window still hidden) and offers to give up; when it
+    // fails, COM PORT comes up and the reason and cure stay in sight and
+    // are spoken, without a box to press. Given up, only COM PORT comes.
+    void startUp_data()
     {
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("giveUp");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("silent server") << true << false << "the server answered nothing within 3 s";
+        QTest::newRow("given up") << true << true << QString();
+        QTest::newRow("nothing listening") << false << false << "connection refused";
+    }
+    void startUp()
+    {
+        QFETCH(bool, listening);
+        QFETCH(bool, giveUp);
+        QFETCH(QString, reason);
         QTcpServer silent;
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
-        writePortFile("rfc2217://127.0.0.1:" + QByteArray::number(silent.serverPort()));
-        MSComm comm;
-        ProgramValues values;
-        Exchange exchange(&comm, &values);
-        QSignalSpy status(&exchange, &Exchange::statusChanged);
-        QTimer tick;
-        QSignalSpy ticks(&tick, &QTimer::timeout);
-        tick.start(100);
-        comm.setCommPort(7);
-        QVERIFY(openFailure([&] {
-                    comm.setPortOpen(true);
-                }).contains("the server answered nothing within 3 s\n"));
-        QVERIFY(ticks.size() >= 20);
-        QCOMPARE(status.size(), 2);
-        QCOMPARE(status[0][0].toString(),
-                 QStringLiteral(" Connecting to COM7 (rfc2217://127.0.0.1:%1)")
-                     .arg(silent.serverPort()));
-        QCOMPARE(status[1][0].toString(), QString());
+        const quint16 port =
+            listening ? (silent.listen(QHostAddress::LocalHost), silent.serverPort()) : freePort();
+        const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
+        writePortFile(url.toUtf8());
+        writeConfig("[StartUP]\nComPort=7\nBaudRate=192\n");
+        QStringList boxes;
+        Form1 form({[] {}, [&](QWidget*, const QString& prompt, const QString&,
+                               const QString&) { boxes << prompt; }});
+        auto* window = form.findChild<QDialog*>("Connecting");
+        auto* text = window->findChild<QLabel*>("ConnectingText");
+        auto* hint = window->findChild<QLabel*>("ConnectingHint");
+        QString seen;
+        bool mainShown = false;
+        QTimer look;
+        connect(&look, &QTimer::timeout, window, [&] {
+            mainShown = mainShown || form.isVisible();
+            if (!window->isVisible() || !seen.isEmpty())
+                return;
+            seen = text->text();
+            if (giveUp)
+                QTest::mouseClick(window->findChild<QPushButton*>("ConnectingButton"),
+                                  Qt::LeftButton);
+        });
+        look.start(20);
+        form.start();
+        look.stop();
+        QCOMPARE(seen, listening ? "Connecting to COM7 (" + url + ") …" : QString());
+        QVERIFY(!mainShown && !form.isVisible() && boxes.isEmpty());
+        QVERIFY(form.comDialog() && form.comDialog()->isVisible());
+        QCOMPARE(window->isVisible(), !giveUp);
+        if (giveUp)
+            return;
+        QCOMPARE(text->text(), "COM7 (" + url + "): " + reason);
+        QVERIFY(!hint->text().isEmpty());
+        QCOMPARE(window->findChild<Announcer*>()->spoken(), text->text() + ". " + hint->text());
         QFile::remove(PortMap::linkPath(7));
     }
 
@@ -562,5 +594,5 @@ class TestNetLine : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestNetLine)
+QTEST_MAIN(TestNetLine)
 #include "tst_netline.moc"

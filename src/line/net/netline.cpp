@@ -106,9 +106,10 @@ void NetLine::open(qint32 baud)
     m_failure.reset();
     emit opening(describe());
     attempt();
-    // Painting goes on, input waits: nothing can be pressed twice meanwhile.
+    // Everything goes on meanwhile; the panel's connecting window takes the
+    // input and drops what is meant for other windows.
     if (m_phase == Phase::Connecting || m_phase == Phase::Negotiating)
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
+        wait.exec();
     m_wait = nullptr;
     emit opening({});
     if (m_phase == Phase::Open)

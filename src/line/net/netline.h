@@ -19,8 +19,8 @@ namespace orva
 // A COM port that is a serial port on a network server: RFC 2217 (the rate
 // and 8N1 set on the far port, telnet kept out of the data) or raw TCP.
 //
-// open() waits for the connection in a local event loop that paints but
-// takes no input, so the windows stay drawn and nothing is clicked twice. A
+// open() waits for the connection in a local event loop, so the windows stay
+// drawn; close() ends the wait, and the opening fails. A
 // lost connection is retried without blocking, each attempt one to two
 // seconds after the last one ended, until stopReopening() or close(). No lock
 // file: the server decides who may use its port.
