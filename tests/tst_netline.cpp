@@ -204,6 +204,7 @@ class TestNetLine : public QObject
     void initTestCase()
     {
         isolatedConfigHome();
+        setNetLineMaker(&orva_make_net_line);
         m_sim = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
         QVERIFY(m_sim->linkAs(m_dir.filePath(QStringLiteral("projector"))));
         m_rawSim = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});

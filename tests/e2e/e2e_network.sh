@@ -48,13 +48,27 @@ check "after a server restart the panel is back within 5 s: ON reaches the simul
 kill -TERM "$panel_pid"
 check "SIGTERM ends the panel" retry bash -c "! kill -0 $panel_pid 2>/dev/null"
 
-# A server that takes the connection and says nothing keeps the start waiting.
+# A server that takes the connection and says nothing keeps the start waiting:
+# a window says so at once, then the reason stays in sight beside COM PORT.
 port=$((port + 1)) && while listening; do port=$((port + 1)); done
 socat -u "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr,fork" /dev/null >/dev/null 2>&1 & pids+=($!)
 retry listening
 echo "rfc2217://127.0.0.1:$port" >"$XDG_CONFIG_HOME/ORVA/ports/COM9"
 "$panel" --port 9 >"$work/panel9.log" 2>&1 & panel_pid=$! pids+=($!)
+check "a start on a silent server shows that it is connecting" test -n "$(window '^Connecting$')"
+check "and then why it failed, beside COM PORT" \
+  bash -c "[ -n \"\$(xdotool search --sync --onlyvisible --name '^Port not open$')\" ] && [ -n \"\$(xdotool search --onlyvisible --name '  COM PORT')\" ]"
+import -window root "$shots/e2e-network-start-failed.png"
+kill -TERM "$panel_pid"
+check "SIGTERM ends the panel at its COM PORT dialog" retry bash -c "! kill -0 $panel_pid 2>/dev/null"
+"$panel" --port 9 >"$work/panel9.log" 2>&1 & panel_pid=$! pids+=($!)
 sleep 1.5 && kill -TERM "$panel_pid"
 check "SIGTERM while the start waits for a network port ends the panel" \
   retry bash -c "! kill -0 $panel_pid 2>/dev/null"
+
+# Without its network module beside it (or installed), a network port fails
+# in words.
+mkdir "$work/alone" && cp "$panel" "$work/alone/"
+check "no network module: the port fails naming the missing part" bash -c \
+  "'$work/alone/orva-control' --port 9 --send CR0 2>&1 | grep -q 'network part of orva-control is missing'"
 [ "$failures" -eq 0 ]

@@ -403,6 +403,11 @@ void NetLine::fail(const QString& cause, const QString& hint, std::optional<Open
                  std::chrono::duration_cast<std::chrono::milliseconds>(kRetryPeriod - since)));
 }
 
+Line* orva_make_net_line(int portNo, const NetAddress& address)
+{
+    return new NetLine(portNo, address);
+}
+
 void NetLine::lose(const QString& reason)
 {
     m_deadline.stop();

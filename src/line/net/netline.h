@@ -87,4 +87,7 @@ class NetLine : public Line
     std::optional<SerialError> m_failure;
 };
 
+// The network module's maker of lines (see setNetLineMaker()).
+extern "C" Line* orva_make_net_line(int portNo, const NetAddress& address);
+
 } // namespace orva
