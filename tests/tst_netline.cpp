@@ -7,7 +7,6 @@
 #include "line/net/netline.h"
 #include "line/net/telnetcodec.h"
 #include "line/portmap.h"
-#include "link/mscomm.h"
 #include "link/scriptsend.h"
 #include "look/accessibility.h"
 #include "ptypeer.h"
@@ -19,7 +18,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
@@ -83,37 +81,31 @@ TelnetCodec::Decoded decodeCut(const QByteArray& stream, QList<qsizetype> cuts)
     return all;
 }
 
-// A gateway of the test's own that misbehaves as real ones do: it agrees to
-// run its serial port (or says nothing at all) and answers each setting the
-// client asks for with what answer() makes of it.
+// A gateway of the test's own that misbehaves as real ones do. It agrees to
+// run its serial port (unless silent, when it says nothing at all) and
+// answers each setting (unless rateless) with the value asked for, but for
+// the one setting fixed names in its first byte: then with the rest of fixed.
 class Gateway : public QTcpServer
 {
   public:
-    enum class Kind { Silent, NoRateAnswer, Answers };
-    Gateway(Kind kind, std::function<quint32(quint8 setting, quint32 asked)> answer = {})
+    Gateway(bool silent, bool rateless, const QByteArray& fixed)
     {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this, kind, answer] {
+        connect(this, &QTcpServer::newConnection, this, [=, this] {
             QTcpSocket* client = nextPendingConnection();
-            if (kind == Kind::Silent)
+            if (silent)
                 return;
             client->write(QByteArray::fromHex("fffd2c"));
             auto codec = std::make_shared<TelnetCodec>();
             connect(client, &QTcpSocket::readyRead, client, [=] {
-                for (const auto& sub : codec->decode(client->readAll()).subnegotiations) {
-                    if (kind == Kind::NoRateAnswer || sub.payload.isEmpty())
-                        continue;
-                    quint32 asked = 0;
-                    for (const char c : sub.payload.mid(1))
-                        asked = asked << 8 | quint8(c);
-                    const quint32 set = answer(quint8(sub.payload[0]), asked);
-                    QByteArray value = sub.payload.mid(1);
-                    for (qsizetype i = value.size() - 1, v = set; i >= 0; --i, v >>= 8)
-                        value[i] = char(v);
-                    client->write(QByteArray::fromHex("fffa2c") +
-                                  char(sub.payload[0] + TelnetCodec::kReplyOffset) +
-                                  TelnetCodec::escape(value) + QByteArray::fromHex("fff0"));
-                }
+                for (const auto& sub : codec->decode(client->readAll()).subnegotiations)
+                    if (!rateless && !sub.payload.isEmpty())
+                        client->write(QByteArray::fromHex("fffa2c") +
+                                      char(sub.payload[0] + TelnetCodec::kReplyOffset) +
+                                      TelnetCodec::escape(fixed.startsWith(sub.payload[0])
+                                                              ? fixed.mid(1)
+                                                              : sub.payload.mid(1)) +
+                                      QByteArray::fromHex("fff0"));
             });
         });
     }
@@ -259,6 +251,7 @@ class TestNetLine : public QObject
             {"socket://[::1]", "no port number after the host"},
             {"socket://gateway:0", "the port must be a number from 1 to 65535"},
             {"socket://gateway:65536", "the port must be a number from 1 to 65535"},
+            {"socket://gateway:65535", "COM7 (socket://gateway:65535)"},
             {"socket://gate_way:4001", "\"gate_way\" is not a host name"},
             {"socket://a:1\nsocket://b:2", "more than one line"},
         };
@@ -278,20 +271,21 @@ class TestNetLine : public QObject
         QFile::remove(PortMap::linkPath(7));
     }
 
-    // ser2net's own opening, a doubled 0xFF, a subnegotiation with an
-    // escaped 0xFF in it and commands mixed into data: the same result
-    // whatever the stream is cut into.
+    // ser2net's own opening, a doubled 0xFF, a subnegotiation with an escaped
+    // 0xFF, commands in data, subnegotiations ended by another SB or a WILL
+    // (which counts) instead of SE: the same whatever the stream is cut into.
     void codecSplits()
     {
         const QByteArray stream =
             QByteArray::fromHex("fffb03fffd03fffb01fffe01fffd00fffb00fffd2cfffa2c6b00fff0"
-                                "41ffff42fffa2c6500ffff2580fff0fff1430dfffa2c6908fff0ff");
+                                "41ffff42fffa2c6500ffff2580fff0fff1430dfffa2c6908fff0fffa2c6b"
+                                "30fffa2c6b30fff0fffa2c6b30fffb0144ff");
         const TelnetCodec::Decoded whole = decodeCut(stream, {});
         QCOMPARE(whole.data, QByteArray("A\xff"
-                                        "BC\r"));
+                                        "BC\rD"));
         // Echo refused, the rest agreed already: no more than that goes back.
         QCOMPARE(whole.reply, QByteArray::fromHex("fffe01"));
-        QCOMPARE(whole.subnegotiations.size(), 3);
+        QCOMPARE(whole.subnegotiations.size(), 6);
         QCOMPARE(whole.subnegotiations[1].payload, QByteArray::fromHex("6500ff2580"));
         // Said again, ser2net's opening gets no answer: nothing loops.
         TelnetCodec codec;
@@ -304,31 +298,6 @@ class TestNetLine : public QObject
                 QVERIFY(cut.data == whole.data && cut.reply == whole.reply &&
                         cut.subnegotiations == whole.subnegotiations);
             }
-    }
-
-    // A subnegotiation a server ends with another command instead of SE:
-    // that command counts as itself, and only data reaches the trace.
-    void codecUnended_data()
-    {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<int>("subnegotiations");
-        QTest::addColumn<QByteArray>("reply");
-        // Modem-state notices as a gateway sent them, the first ended by the
-        // second's SB.
-        QTest::newRow("SB") << QByteArray::fromHex("fffa2c6b30fffa2c6b30fff03030") + '\r' << 2
-                            << QByteArray();
-        QTest::newRow("WILL ECHO") << QByteArray::fromHex("fffa2c6b30fffb013030") + '\r' << 1
-                                   << QByteArray::fromHex("fffe01");
-    }
-    void codecUnended()
-    {
-        QFETCH(QByteArray, stream);
-        QFETCH(int, subnegotiations);
-        QFETCH(QByteArray, reply);
-        const TelnetCodec::Decoded decoded = decodeCut(stream, {});
-        QCOMPARE(decoded.data, QByteArray("00\r"));
-        QCOMPARE(decoded.subnegotiations.size(), subnegotiations);
-        QCOMPARE(decoded.reply, reply);
     }
 
     // Random bytes in random pieces: the same as in one piece, never more
@@ -408,26 +377,6 @@ class TestNetLine : public QObject
         l->close();
     }
 
-    // Why a port would not open, in words, within the time the window waits.
-    void refusals()
-    {
-        NetLine* first = opened(m_bare, 9600);
-        for (auto [port, reason, failure] :
-             {std::tuple{m_bare, "busy: the server says \"Port already in use\"",
-                         std::optional(OpenFailure::Busy)},
-              std::tuple{freePort(), "connection refused", std::optional<OpenFailure>()}}) {
-            try {
-                NetLine(7, {NetAddress::Kind::Rfc2217, QStringLiteral("127.0.0.1"), port})
-                    .open(9600);
-                QFAIL(reason);
-            } catch (const SerialError& e) {
-                QVERIFY2(e.reason().endsWith(QLatin1String(reason)), qPrintable(e.reason()));
-                QVERIFY(e.failure() == failure && !e.hint().isEmpty());
-            }
-        }
-        first->close();
-    }
-
     // A start-up on a network port: while it connects, a window names the
     // port (the main window still hidden) and offers to give up; when it
     // fails, COM PORT comes up and the reason and cure stay in sight and
@@ -482,101 +431,72 @@ class TestNetLine : public QObject
         QCOMPARE(text->text(), "COM7 (" + url + "): " + reason);
         QVERIFY(!hint->text().isEmpty());
         QCOMPARE(window->findChild<Announcer*>()->spoken(), text->text() + ". " + hint->text());
-        QFile::remove(PortMap::linkPath(7));
     }
 
-    // What a server answers is compared with what was asked, and a server
-    // that says nothing is told from one that does not speak RFC 2217; a
-    // server that never answers the rate is used after its time-out, as is
-    // one that set what was asked. From a script: exit 2 with the reason.
+    // A server's answers are compared with what was asked; a silent server is
+    // named so; one that never answers the rate is used after its time-out,
+    // as is one that set what was asked. From a script: exit 2 and why.
     void gateways_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<quint32>("fixedRate");
-        QTest::addColumn<quint32>("fixedParity");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<bool>("rateless");
+        QTest::addColumn<QByteArray>("fixed");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
-        using K = Gateway::Kind;
-        QTest::newRow("fixed rate") << int(K::Answers) << 9600u << 0u << 2
+        QTest::newRow("fixed rate") << false << false << QByteArray::fromHex("0100002580") << 2
                                     << "the server set its port to 9600 bit/s, not 19200 bit/s\n"
                                        "The server keeps a rate of its own: set its port there to "
                                        "take the rate from the client, or choose 9600";
-        QTest::newRow("even parity") << int(K::Answers) << 0u << 3u << 2
+        QTest::newRow("even parity") << false << false << QByteArray::fromHex("0303") << 2
                                      << "the server set its port to even parity, not no parity";
-        QTest::newRow("as asked") << int(K::Answers) << 0u << 0u << 1 << " X X X X";
-        QTest::newRow("rate not answered") << int(K::NoRateAnswer) << 0u << 0u << 1 << " X X X X";
-        QTest::newRow("silent") << int(K::Silent) << 0u << 0u << 2
-                                << "the server answered nothing within 3 s\nIt took the "
-                                   "connection and sent nothing, as a hung or stopped serial "
-                                   "server does: restart it there. If it passes bytes as they "
-                                   "are, write socket://";
+        QTest::newRow("as asked") << false << false << QByteArray() << 1 << " X X X X";
+        QTest::newRow("rate not answered") << false << true << QByteArray() << 1 << " X X X X";
+        QTest::newRow("silent")
+            << true << false << QByteArray() << 2
+            << "the server answered nothing within 3 s\nIt took the connection and sent "
+               "nothing, as a hung or stopped serial server does";
     }
     void gateways()
     {
-        QFETCH(int, kind);
-        QFETCH(quint32, fixedRate);
-        QFETCH(quint32, fixedParity);
+        QFETCH(bool, silent);
+        QFETCH(bool, rateless);
+        QFETCH(QByteArray, fixed);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
-        Gateway gateway(Gateway::Kind(kind), [&](quint8 setting, quint32 asked) {
-            if (setting == TelnetCodec::kSetBaudRate && fixedRate)
-                return fixedRate;
-            return setting == TelnetCodec::kSetParity && fixedParity ? fixedParity : asked;
-        });
+        Gateway gateway(silent, rateless, fixed);
         writePortFile("rfc2217://127.0.0.1:" + QByteArray::number(gateway.serverPort()));
         const ScriptSendResult result = scriptSend(7, 192, "CR0");
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2((exitCode == 2 ? result.err : result.out).contains(said), qPrintable(result.err));
-        QFile::remove(PortMap::linkPath(7));
     }
 
-    // A server restarted after an outage of seconds: the line is lost, tries
-    // again by itself, and is back at its rate soon after the server is.
-    void serverRestart()
-    {
-        NetLine* l = opened(m_rfc2217, 19200);
-        QSignalSpy lost(l, &Line::lost);
-        QSignalSpy back(l, &Line::back);
-        m_ser2net.kill();
-        m_ser2net.waitForFinished();
-        QTRY_COMPARE(lost.size(), 1);
-        QVERIFY(l->isReopening() && !l->isOpen());
-        QTest::qWait(2500);
-        startSer2net();
-        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
-        QCOMPARE(int(ptySpeed(m_sim->linkPath())), int(B19200));
-        QByteArray reply;
-        l->write("CR0\r");
-        QTRY_COMPARE((reply += l->readAll()), QByteArray("00\r"));
-        l->close();
-    }
-
-    // The network out for 10 s while the server keeps the old connection:
-    // with kickolduser the port is back about a second after the network
-    // (tries are not spaced out over a long outage); without it the server
-    // answers busy, and the notice says why.
+    // The network out for 10 s, the server keeping the old connection: with
+    // kickolduser back about a second after the network (tries are not spaced
+    // out over a long outage); without, busy, and the notice says why. A
+    // server restarted: back at the rate, which it had to be told again.
     void outage_data()
     {
+        QTest::addColumn<bool>("restart");
         QTest::addColumn<bool>("kicks");
         QTest::addColumn<int>("seconds");
-        QTest::newRow("kickolduser") << true << 10;
-        QTest::newRow("old connection kept") << false << 1;
+        QTest::newRow("kickolduser") << false << true << 10;
+        QTest::newRow("old connection kept") << false << false << 1;
+        QTest::newRow("server restarted") << true << true << 3;
     }
     void outage()
     {
+        QFETCH(bool, restart);
         QFETCH(bool, kicks);
         QFETCH(int, seconds);
         Network network(kicks ? m_rfc2217 : m_bare);
-        auto* l =
-            new NetLine(7, {NetAddress::Kind::Rfc2217, "127.0.0.1", network.serverPort()}, this);
-        l->open(19200);
+        NetLine* l = opened(restart ? m_rfc2217 : network.serverPort(), 19200);
         QSignalSpy lost(l, &Line::lost);
         QSignalSpy back(l, &Line::back);
         QSignalSpy failed(l, &Line::reopenFailed);
-        network.cut();
+        restart ? (m_ser2net.kill(), void(m_ser2net.waitForFinished())) : network.cut();
         QTRY_COMPARE(lost.size(), 1);
         QTest::qWait(seconds * 1000);
-        network.back();
+        restart ? startSer2net() : network.back();
         QElapsedTimer returned;
         returned.start();
         if (!kicks) {
@@ -587,7 +507,8 @@ class TestNetLine : public QObject
             return l->close();
         }
         QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 6000);
-        qInfo("back %lld ms after the network", qint64(returned.elapsed()));
+        qInfo("back %lld ms after the server's return", qint64(returned.elapsed()));
+        QCOMPARE(int(ptySpeed(m_sim->linkPath())), int(B19200));
         QByteArray reply;
         l->write("CR0\r");
         QTRY_COMPARE((reply += l->readAll()), QByteArray("00\r"));
