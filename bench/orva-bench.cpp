@@ -5,6 +5,7 @@
 #include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "connecting.h"
 #include "memory.h"
 #include "panel/holdrepeat.h"
 #include "procstat.h"
@@ -802,6 +803,7 @@ int run(bool networkOnly)
     start.idleKiB = residentKiB();
     if (networkOnly) {
         printNetwork(benchNetwork(home, form, far));
+        orva::bench::printConnectingWindow();
         return 0;
     }
 
@@ -825,6 +827,7 @@ int run(bool networkOnly)
     printStreams(unbroken, lines);
     std::printf("\n");
     printNetwork(network);
+    orva::bench::printConnectingWindow();
     orva::bench::printMemory();
     return 0;
 }
