@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Network ports: the address a ports/COMn file holds, the telnet layer under
-// any split of its input and random bytes, and NetLine against a real ser2net
-// in front of the simulator's pseudo-terminal.
+// Network ports: the ports/COMn file, the telnet layer, gateways of our own
+// that misbehave, a start-up that waits, and NetLine through a real ser2net.
 #include "line/lines.h"
 #include "line/net/netaddress.h"
 #include "line/net/netline.h"
@@ -422,7 +421,8 @@ class TestNetLine : public QObject
         look.start(20);
         form.start();
         look.stop();
-        QCOMPARE(seen, listening ? "Connecting to COM7 (" + url + ") …" : QString());
+        // Refused at once, there is nothing to wait for (but a loaded machine).
+        QVERIFY(!listening || seen == "Connecting to COM7 (" + url + ") …");
         QVERIFY(!mainShown && !form.isVisible() && boxes.isEmpty());
         QVERIFY(form.comDialog() && form.comDialog()->isVisible());
         QCOMPARE(window->isVisible(), !giveUp);
