@@ -143,10 +143,10 @@ bool Form1::Form_Load()
         // command line, was asked for, so the user is told why it did not
         // open; one given up on was not.
         showComDialog(true);
-        if (m_connecting->waited() && !m_connecting->gaveUp())
-            m_connecting->showFailure(e.reason(), e.hint(), m_form2),
-                connect(m_form2, &QObject::destroyed, m_connecting, &QWidget::hide);
-        else if (m_startPort && !m_connecting->waited())
+        if (m_connecting->waited() && !m_connecting->gaveUp()) {
+            m_connecting->showFailure(e.reason(), e.hint(), m_form2);
+            connect(m_form2, &QObject::destroyed, m_connecting, &QWidget::hide);
+        } else if (m_startPort && !m_connecting->waited())
             m_hooks.messageBox(m_form2, QStringLiteral("Retry Comport"), QStringLiteral("Error"),
                                e.hint().isEmpty() ? e.reason()
                                                   : e.reason() + QLatin1Char('\n') + e.hint());

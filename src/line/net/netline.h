@@ -20,10 +20,10 @@ namespace orva
 // and 8N1 set on the far port, telnet kept out of the data) or raw TCP.
 //
 // open() waits for the connection in a local event loop, so the windows stay
-// drawn; close() ends the wait, and the opening fails. A
-// lost connection is retried without blocking, each attempt one to two
-// seconds after the last one ended, until stopReopening() or close(). No lock
-// file: the server decides who may use its port.
+// drawn; close() ends the wait, and the opening fails. A lost connection is
+// retried without blocking, 1 s after the loss and then an attempt every 2 s,
+// until stopReopening() or close(). No lock file: the server decides who may
+// use its port.
 class NetLine : public Line
 {
     Q_OBJECT
