@@ -23,6 +23,8 @@ check "a status read through ser2net is answered (--send at 9600)" bash -c \
 "$panel" >"$work/panel.log" 2>&1 & panel_pid=$! pids+=($!)
 main=$(window "ORVA   MV-TR58  CONTROL")
 check "the panel opens COM7 through ser2net" test -n "$main"
+check "the panel links no network part; a network port loads it" bash -c \
+  "! ldd '$panel' | grep -q Qt6Network && grep -q libQt6Network /proc/$panel_pid/maps"
 check "the stored 19200 is the rate of the far pty" test "$(stty -F "$work/projector" speed)" = 19200
 xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctrl+h
 sleep 0.3
@@ -56,7 +58,6 @@ sleep 1.5 && kill -TERM "$panel_pid"
 check "SIGTERM while the start waits for a network port ends the panel" \
   retry bash -c "! kill -0 $panel_pid 2>/dev/null"
 
-# Without its network module beside it (or installed), a network port fails in words.
 mkdir "$work/alone" && cp "$panel" "$work/alone/"
 check "no network module: the port fails naming the missing part" bash -c \
   "'$work/alone/orva-control' --port 9 --send CR0 2>&1 | grep -q 'network part of orva-control is missing'"
