@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "farside.h"
+#include "line/lines.h"
 #include "line/net/netline.h"
 #include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "connecting.h"
+#include "memory.h"
 #include "panel/holdrepeat.h"
 #include "procstat.h"
 #include "shell/form1.h"
@@ -786,6 +789,8 @@ int run(bool networkOnly)
 
     FarSide far;
     prepareStore(home, far);
+    // The network line is linked in, not loaded from the panel's module.
+    orva::setNetLineMaker(&orva::orva_make_net_line);
 
     StartResult start;
     const Clock::time_point startAt = Clock::now();
@@ -798,6 +803,7 @@ int run(bool networkOnly)
     start.idleKiB = residentKiB();
     if (networkOnly) {
         printNetwork(benchNetwork(home, form, far));
+        orva::bench::printConnectingWindow();
         return 0;
     }
 
@@ -821,6 +827,8 @@ int run(bool networkOnly)
     printStreams(unbroken, lines);
     std::printf("\n");
     printNetwork(network);
+    orva::bench::printConnectingWindow();
+    orva::bench::printMemory();
     return 0;
 }
 
@@ -829,6 +837,10 @@ int run(bool networkOnly)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (app.arguments().contains(QStringLiteral("--memory"))) {
+        orva::bench::printMemory();
+        return 0;
+    }
     try {
         // --network: the network figures alone.
         return run(app.arguments().contains(QStringLiteral("--network")));

@@ -1,21 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Network ports: the address a ports/COMn file holds, the telnet layer under
-// any split of its input and random bytes, and NetLine against a real ser2net
-// in front of the simulator's pseudo-terminal.
+// Network ports: the ports/COMn file, the telnet layer, gateways of our own
+// that misbehave, a start-up that waits, and NetLine through a real ser2net.
 #include "line/lines.h"
 #include "line/net/netaddress.h"
 #include "line/net/netline.h"
 #include "line/net/telnetcodec.h"
 #include "line/portmap.h"
-#include "link/exchange.h"
-#include "link/mscomm.h"
+#include "link/scriptsend.h"
+#include "look/accessibility.h"
 #include "ptypeer.h"
+#include "shell/form1.h"
 #include "testenv.h"
 
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
@@ -39,14 +40,16 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-// The pty's rate when it is set to 8 data bits, no parity, 1 stop bit; else 0.
+// The pty's rate when it is set to 8 data bits, no parity, 1 stop bit and no
+// flow control either kind; else 0.
 speed_t ptySpeed(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     termios t{};
     ::tcgetattr(fd, &t);
     ::close(fd);
-    const bool is8N1 = (t.c_cflag & (CSIZE | PARENB | CSTOPB)) == CS8;
+    const bool is8N1 =
+        (t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) == CS8 && !(t.c_iflag & (IXON | IXOFF));
     return is8N1 ? ::cfgetospeed(&t) : 0;
 }
 
@@ -76,6 +79,68 @@ TelnetCodec::Decoded decodeCut(const QByteArray& stream, QList<qsizetype> cuts)
     }
     return all;
 }
+
+// A gateway of the test's own that misbehaves as real ones do. It agrees to
+// run its serial port (unless silent, when it says nothing at all) and
+// answers each setting (unless rateless) with the value asked for, but for
+// the one setting fixed names in its first byte: then with the rest of fixed.
+class Gateway : public QTcpServer
+{
+  public:
+    Gateway(bool silent, bool rateless, const QByteArray& fixed)
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [=, this] {
+            QTcpSocket* client = nextPendingConnection();
+            if (silent)
+                return;
+            client->write(QByteArray::fromHex("fffd2c"));
+            auto codec = std::make_shared<TelnetCodec>();
+            connect(client, &QTcpSocket::readyRead, client, [=] {
+                for (const auto& sub : codec->decode(client->readAll()).subnegotiations)
+                    if (!rateless && !sub.payload.isEmpty())
+                        client->write(QByteArray::fromHex("fffa2c") +
+                                      char(sub.payload[0] + TelnetCodec::kReplyOffset) +
+                                      TelnetCodec::escape(fixed.startsWith(sub.payload[0])
+                                                              ? fixed.mid(1)
+                                                              : sub.payload.mid(1)) +
+                                      QByteArray::fromHex("fff0"));
+            });
+        });
+    }
+};
+
+// The network between the panel and a server: cut() drops the panel's side
+// at once and refuses it until back(), while the server keeps the old
+// connection, as it does when a cable or a router is out.
+class Network : public QTcpServer
+{
+  public:
+    explicit Network(quint16 server) : m_server(server)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* near = nextPendingConnection();
+            auto* far = new QTcpSocket(this);
+            far->connectToHost(QHostAddress::LocalHost, m_server);
+            connect(near, &QTcpSocket::readyRead, far, [=] { far->write(near->readAll()); });
+            connect(far, &QTcpSocket::readyRead, near, [=] { near->write(far->readAll()); });
+            connect(far, &QTcpSocket::disconnected, near, &QTcpSocket::disconnectFromHost);
+            m_near.append(near);
+        });
+        back();
+    }
+    void cut()
+    {
+        close();
+        for (QTcpSocket* near : std::exchange(m_near, {}))
+            near->abort();
+    }
+    void back() { listen(QHostAddress::LocalHost, m_port), m_port = serverPort(); }
+
+  private:
+    quint16 m_server, m_port = 0;
+    QList<QTcpSocket*> m_near;
+};
 
 } // namespace
 
@@ -130,6 +195,7 @@ class TestNetLine : public QObject
     void initTestCase()
     {
         isolatedConfigHome();
+        setNetLineMaker(&orva_make_net_line);
         m_sim = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
         QVERIFY(m_sim->linkAs(m_dir.filePath(QStringLiteral("projector"))));
         m_rawSim = std::make_unique<sim::PtyPeer>(sim::ModelOptions{.powerOn = true});
@@ -142,13 +208,16 @@ class TestNetLine : public QObject
         m_raw = freePort();
         m_bare = freePort();
         // The configuration ser2net 4 reads. Over RFC 2217 the client sets the
-        // rate and 8N1 (7E1 to start with); raw TCP keeps 9600 8N1.
+        // rate and 8N1 without flow control (7E1 with both kinds to start
+        // with); raw TCP keeps 9600 8N1. Only the first lets a new client in
+        // while it holds an old one.
         QFile yaml(m_dir.filePath(QStringLiteral("ser2net.yaml")));
         QVERIFY(yaml.open(QIODevice::WriteOnly));
         yaml.write(
             QString::asprintf("%%YAML 1.1\n---\n"
                               "connection: &sim\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%u\n"
-                              "  connector: serialdev,%s,9600e71,local\n"
+                              "  connector: serialdev,%s,9600e71,local,rtscts,xonxoff\n"
+                              "  options:\n    kickolduser: true\n"
                               "connection: &raw\n  accepter: tcp,127.0.0.1,%u\n"
                               "  connector: serialdev,%s,9600n81,local\n"
                               "connection: &bare\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%u\n"
@@ -181,6 +250,7 @@ class TestNetLine : public QObject
             {"socket://[::1]", "no port number after the host"},
             {"socket://gateway:0", "the port must be a number from 1 to 65535"},
             {"socket://gateway:65536", "the port must be a number from 1 to 65535"},
+            {"socket://gateway:65535", "COM7 (socket://gateway:65535)"},
             {"socket://gate_way:4001", "\"gate_way\" is not a host name"},
             {"socket://a:1\nsocket://b:2", "more than one line"},
         };
@@ -200,20 +270,21 @@ class TestNetLine : public QObject
         QFile::remove(PortMap::linkPath(7));
     }
 
-    // ser2net's own opening, a doubled 0xFF, a subnegotiation with an
-    // escaped 0xFF in it and commands mixed into data: the same result
-    // whatever the stream is cut into.
+    // ser2net's own opening, a doubled 0xFF, a subnegotiation with an escaped
+    // 0xFF, commands in data, subnegotiations ended by another SB or a WILL
+    // (which counts) instead of SE: the same whatever the stream is cut into.
     void codecSplits()
     {
         const QByteArray stream =
             QByteArray::fromHex("fffb03fffd03fffb01fffe01fffd00fffb00fffd2cfffa2c6b00fff0"
-                                "41ffff42fffa2c6500ffff2580fff0fff1430dfffa2c6908fff0ff");
+                                "41ffff42fffa2c6500ffff2580fff0fff1430dfffa2c6908fff0fffa2c6b"
+                                "30fffa2c6b30fff0fffa2c6b30fffb0144ff");
         const TelnetCodec::Decoded whole = decodeCut(stream, {});
         QCOMPARE(whole.data, QByteArray("A\xff"
-                                        "BC\r"));
+                                        "BC\rD"));
         // Echo refused, the rest agreed already: no more than that goes back.
         QCOMPARE(whole.reply, QByteArray::fromHex("fffe01"));
-        QCOMPARE(whole.subnegotiations.size(), 3);
+        QCOMPARE(whole.subnegotiations.size(), 6);
         QCOMPARE(whole.subnegotiations[1].payload, QByteArray::fromHex("6500ff2580"));
         // Said again, ser2net's opening gets no answer: nothing loops.
         TelnetCodec codec;
@@ -305,76 +376,137 @@ class TestNetLine : public QObject
         l->close();
     }
 
-    // Why a port would not open, in words, within the time the window waits.
-    void refusals()
+    // A start-up on a network port: while it connects, a window names the
+    // port (the main window still hidden) and offers to give up; when it
+    // fails, COM PORT comes up and the reason and cure stay in sight and
+    // are spoken, without a box to press. Given up, only COM PORT comes.
+    void startUp_data()
     {
-        NetLine* first = opened(m_rfc2217, 9600);
-        for (auto [port, reason, failure] :
-             {std::tuple{m_rfc2217, "busy: the server says \"Port already in use\"",
-                         std::optional(OpenFailure::Busy)},
-              std::tuple{freePort(), "connection refused", std::optional<OpenFailure>()}}) {
-            try {
-                NetLine(7, {NetAddress::Kind::Rfc2217, QStringLiteral("127.0.0.1"), port})
-                    .open(9600);
-                QFAIL(reason);
-            } catch (const SerialError& e) {
-                QVERIFY2(e.reason().endsWith(QLatin1String(reason)), qPrintable(e.reason()));
-                QVERIFY(e.failure() == failure && !e.hint().isEmpty());
-            }
-        }
-        first->close();
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("giveUp");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("silent server") << true << false << "the server answered nothing within 3 s";
+        QTest::newRow("given up") << true << true << QString();
+        QTest::newRow("nothing listening") << false << false << "connection refused";
     }
-
-    // A server that takes the connection and says nothing: meanwhile the
-    // event loop runs and the STATUS line says what the panel waits for;
-    // then the reason, and the STATUS line as before.
-    void connectingShown()
+    void startUp()
     {
+        QFETCH(bool, listening);
+        QFETCH(bool, giveUp);
+        QFETCH(QString, reason);
         QTcpServer silent;
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
-        writePortFile("rfc2217://127.0.0.1:" + QByteArray::number(silent.serverPort()));
-        MSComm comm;
-        ProgramValues values;
-        Exchange exchange(&comm, &values);
-        QSignalSpy status(&exchange, &Exchange::statusChanged);
-        QTimer tick;
-        QSignalSpy ticks(&tick, &QTimer::timeout);
-        tick.start(100);
-        comm.setCommPort(7);
-        QVERIFY(openFailure([&] {
-                    comm.setPortOpen(true);
-                }).contains("the server does not speak RFC 2217\n"));
-        QVERIFY(ticks.size() >= 20);
-        QCOMPARE(status.size(), 2);
-        QCOMPARE(status[0][0].toString(),
-                 QStringLiteral(" Connecting to COM7 (rfc2217://127.0.0.1:%1)")
-                     .arg(silent.serverPort()));
-        QCOMPARE(status[1][0].toString(), QString());
-        QFile::remove(PortMap::linkPath(7));
+        const quint16 port =
+            listening ? (silent.listen(QHostAddress::LocalHost), silent.serverPort()) : freePort();
+        const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
+        writePortFile(url.toUtf8());
+        writeConfig("[StartUP]\nComPort=7\nBaudRate=192\n");
+        QStringList boxes;
+        Form1 form({[] {}, [&](QWidget*, const QString& prompt, const QString&,
+                               const QString&) { boxes << prompt; }});
+        auto* window = form.findChild<QDialog*>("Connecting");
+        auto* text = window->findChild<QLabel*>("ConnectingText");
+        auto* hint = window->findChild<QLabel*>("ConnectingHint");
+        QString seen;
+        bool mainShown = false;
+        QTimer look;
+        connect(&look, &QTimer::timeout, window, [&] {
+            mainShown = mainShown || form.isVisible();
+            if (!window->isVisible() || !seen.isEmpty())
+                return;
+            seen = text->text();
+            if (giveUp)
+                QTest::mouseClick(window->findChild<QPushButton*>("ConnectingButton"),
+                                  Qt::LeftButton);
+        });
+        look.start(20);
+        form.start();
+        look.stop();
+        // Refused at once, there is nothing to wait for (but a loaded machine).
+        QVERIFY(!listening || seen == "Connecting to COM7 (" + url + ") …");
+        QVERIFY(!mainShown && !form.isVisible() && boxes.isEmpty());
+        QVERIFY(form.comDialog() && form.comDialog()->isVisible());
+        QCOMPARE(window->isVisible(), !giveUp);
+        if (giveUp)
+            return;
+        QCOMPARE(text->text(), "COM7 (" + url + "): " + reason);
+        QVERIFY(!hint->text().isEmpty());
+        QCOMPARE(window->findChild<Announcer*>()->spoken(), text->text() + ". " + hint->text());
     }
 
-    // A server restarted: the line is lost and reconnects by itself; a
-    // client that got in first is told once as busy, and once it leaves the
-    // line is back at its rate and the exchange goes on.
-    void serverRestart()
+    // A server's answers are compared with what was asked; a silent server is
+    // named so; one that never answers the rate is used after its time-out,
+    // as is one that set what was asked. From a script: exit 2 and why.
+    void gateways_data()
     {
-        NetLine* l = opened(m_rfc2217, 19200);
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<bool>("rateless");
+        QTest::addColumn<QByteArray>("fixed");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("fixed rate") << false << false << QByteArray::fromHex("0100002580") << 2
+                                    << "the server set its port to 9600 bit/s, not 19200 bit/s\n"
+                                       "The server keeps a rate of its own: set its port there";
+        QTest::newRow("even parity") << false << false << QByteArray::fromHex("0303") << 2
+                                     << "the server set its port to even parity, not no parity";
+        QTest::newRow("as asked") << false << false << QByteArray() << 1 << " X X X X";
+        QTest::newRow("rate not answered") << false << true << QByteArray() << 1 << " X X X X";
+        QTest::newRow("silent")
+            << true << false << QByteArray() << 2
+            << "the server answered nothing within 3 s\nIt took the connection and sent "
+               "nothing, as a hung or stopped serial server does";
+    }
+    void gateways()
+    {
+        QFETCH(bool, silent);
+        QFETCH(bool, rateless);
+        QFETCH(QByteArray, fixed);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        Gateway gateway(silent, rateless, fixed);
+        writePortFile("rfc2217://127.0.0.1:" + QByteArray::number(gateway.serverPort()));
+        const ScriptSendResult result = scriptSend(7, 192, "CR0");
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2((exitCode == 2 ? result.err : result.out).contains(said), qPrintable(result.err));
+    }
+
+    // The network out for 10 s, the server keeping the old connection: with
+    // kickolduser back about a second after the network (tries are not spaced
+    // out over a long outage); without, busy, and the notice says why. A
+    // server restarted: back at the rate, which it had to be told again.
+    void outage_data()
+    {
+        QTest::addColumn<bool>("restart");
+        QTest::addColumn<bool>("kicks");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("kickolduser") << false << true << 10;
+        QTest::newRow("old connection kept") << false << false << 1;
+        QTest::newRow("server restarted") << true << true << 3;
+    }
+    void outage()
+    {
+        QFETCH(bool, restart);
+        QFETCH(bool, kicks);
+        QFETCH(int, seconds);
+        Network network(kicks ? m_rfc2217 : m_bare);
+        NetLine* l = opened(restart ? m_rfc2217 : network.serverPort(), 19200);
         QSignalSpy lost(l, &Line::lost);
-        QSignalSpy failed(l, &Line::reopenFailed);
         QSignalSpy back(l, &Line::back);
-        m_ser2net.kill();
-        m_ser2net.waitForFinished();
+        QSignalSpy failed(l, &Line::reopenFailed);
+        restart ? (m_ser2net.kill(), void(m_ser2net.waitForFinished())) : network.cut();
         QTRY_COMPARE(lost.size(), 1);
-        QVERIFY(l->isReopening() && !l->isOpen());
-        QTest::qWait(2500);
-        startSer2net();
-        NetLine* other = opened(m_rfc2217, 9600);
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
-        QCOMPARE(failed[0][0].toString(), "COM7 busy: the server says \"Port already in use\"");
-        QTest::qWait(2500);
-        QCOMPARE(failed.size(), 1);
-        other->close();
-        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 5000);
+        QTest::qWait(seconds * 1000);
+        restart ? startSer2net() : network.back();
+        QElapsedTimer returned;
+        returned.start();
+        if (!kicks) {
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+            QCOMPARE(failed[0][0].toString(), "COM7 busy: the server may still hold the lost "
+                                              "connection (\"Port already in use\")");
+            QVERIFY(back.isEmpty());
+            return l->close();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 6000);
+        qInfo("back %lld ms after the server's return", qint64(returned.elapsed()));
         QCOMPARE(int(ptySpeed(m_sim->linkPath())), int(B19200));
         QByteArray reply;
         l->write("CR0\r");
@@ -383,5 +515,5 @@ class TestNetLine : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestNetLine)
+QTEST_MAIN(TestNetLine)
 #include "tst_netline.moc"

@@ -2,12 +2,14 @@
 #include "line/lines.h"
 
 #include "line/net/netaddress.h"
-#include "line/net/netline.h"
 #include "line/portmap.h"
 #include "line/serial/serialline.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 
 #include <optional>
 
@@ -62,12 +64,51 @@ std::optional<NetAddress> netAddress(int portNo)
                       OpenFailure::Missing);
 }
 
+NetLineMaker& netLineMaker()
+{
+    static NetLineMaker maker = nullptr;
+    return maker;
+}
+
+// The network module: beside the program in a build folder, else in the
+// library folder it is installed to, found from the program's own. Loaded
+// once and kept.
+NetLineMaker loadNetLineMaker(const QString& port)
+{
+    const QDir bin(QCoreApplication::applicationDirPath());
+    const QString installed =
+        QDir::cleanPath(bin.filePath(QStringLiteral(ORVA_MODULE_FROM_BIN "/" ORVA_NET_MODULE)));
+    for (const QString& path : {bin.filePath(QStringLiteral(ORVA_NET_MODULE)), installed}) {
+        if (!QFileInfo::exists(path))
+            continue;
+        QLibrary module(path);
+        if (const auto maker = NetLineMaker(module.resolve("orva_make_net_line")))
+            return maker;
+        throw SerialError(QStringLiteral("%1: the network part would not load: %2")
+                              .arg(port, module.errorString()),
+                          QStringLiteral("Install orva-control again."), OpenFailure::Missing);
+    }
+    throw SerialError(
+        QStringLiteral("%1: the network part of orva-control is missing: %2").arg(port, installed),
+        QStringLiteral("Install orva-control again: its package brings that file."),
+        OpenFailure::Missing);
+}
+
 } // namespace
+
+void setNetLineMaker(NetLineMaker maker)
+{
+    netLineMaker() = maker;
+}
 
 std::unique_ptr<Line> makeLine(int portNo)
 {
-    if (const std::optional<NetAddress> address = netAddress(portNo))
-        return std::make_unique<NetLine>(portNo, *address);
+    if (const std::optional<NetAddress> address = netAddress(portNo)) {
+        NetLineMaker& maker = netLineMaker();
+        if (!maker)
+            maker = loadNetLineMaker(QStringLiteral("COM%1 (%2)").arg(portNo).arg(address->url()));
+        return std::unique_ptr<Line>(maker(portNo, *address));
+    }
     return std::make_unique<SerialLine>(portNo);
 }
 

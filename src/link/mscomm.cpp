@@ -74,13 +74,26 @@ void MSComm::setPortOpen(bool open)
     m_line.reset();
     std::unique_ptr<Line> line = makeLine(m_commPort);
     connect(line.get(), &Line::opening, this, &MSComm::opening);
-    line->open(baud);
+    m_opening = line.get();
+    try {
+        line->open(baud);
+    } catch (...) {
+        m_opening = nullptr;
+        throw;
+    }
+    m_opening = nullptr;
     m_line = std::move(line);
     connect(m_line.get(), &Line::readyRead, this, &MSComm::onReadyRead);
     connect(m_line.get(), &Line::lost, this, &MSComm::portLost);
     connect(m_line.get(), &Line::back, this, [this] { emit portBack(m_commPort); });
     connect(m_line.get(), &Line::reopenFailed, this, &MSComm::reopenFailed);
     emit opened();
+}
+
+void MSComm::abortOpening()
+{
+    if (m_opening)
+        m_opening->close();
 }
 
 void MSComm::setOutput(const QByteArray& text)

@@ -40,6 +40,8 @@ class MSComm : public QObject
     qint16 CommEvent() const { return m_commEvent; }
     QByteArray Input();
 
+    // Ends an opening that is waiting (a network connection); it then fails.
+    void abortOpening();
     bool isReopening() const { return m_line && m_line->isReopening(); }
     void stopReopening();
     // The line of the last opening, if any.
@@ -64,6 +66,7 @@ class MSComm : public QObject
     void onReadyRead();
 
     std::unique_ptr<Line> m_line;
+    Line* m_opening = nullptr;
     qint16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint16 m_commEvent = 0;

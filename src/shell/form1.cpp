@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 
+#include "connecting.h"
 #include "consoles/consolewindow.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
@@ -44,7 +45,8 @@ Form1::Form1() : Form1(Hooks{}) {}
 
 Form1::Form1(Hooks hooks, QWidget* parent)
     : QWidget(parent), m_hooks(std::move(hooks)), m_comm(new MSComm(this)),
-      m_exchange(new Exchange(m_comm, &m_values, this)), m_hold(new HoldRepeat(m_exchange, this))
+      m_exchange(new Exchange(m_comm, &m_values, this)), m_hold(new HoldRepeat(m_exchange, this)),
+      m_connecting(new Connecting(m_comm, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORVA   MV-TR58  CONTROL  Ver.1.1"));
@@ -137,10 +139,14 @@ bool Form1::Form_Load()
         m_comm->setPortOpen(true);
     } catch (const SerialError& e) {
         // The dialog is the place to choose another port; it reports its own
-        // failures. A port named on the command line was asked for by name,
-        // so the user is told why it did not open.
+        // failures. A port that made the user wait, or one named on the
+        // command line, was asked for, so the user is told why it did not
+        // open; one given up on was not.
         showComDialog(true);
-        if (m_startPort)
+        if (m_connecting->waited() && !m_connecting->gaveUp()) {
+            m_connecting->showFailure(e.reason(), e.hint(), m_form2);
+            connect(m_form2, &QObject::destroyed, m_connecting, &QWidget::hide);
+        } else if (m_startPort && !m_connecting->waited())
             m_hooks.messageBox(m_form2, QStringLiteral("Retry Comport"), QStringLiteral("Error"),
                                e.hint().isEmpty() ? e.reason()
                                                   : e.reason() + QLatin1Char('\n') + e.hint());

@@ -17,6 +17,7 @@ namespace orva
 {
 
 class ConsoleWindow;
+class Connecting;
 class Exchange;
 class HoldRepeat;
 class MSComm;
@@ -99,6 +100,7 @@ class Form1 : public QWidget
     QPointer<Form2> m_form2;
     QPointer<ConsoleWindow> m_form3;
     QPointer<ConsoleWindow> m_form4;
+    Connecting* m_connecting;
     bool m_closing = false;
     std::optional<qint16> m_startPort;
     std::optional<quint8> m_startBaud;

@@ -105,6 +105,10 @@ check "installed simulator links COM5" wait_for 10 test -L "$XDG_CONFIG_HOME/ORV
 # No display: a script's send through the installed programs.
 check "installed orva-control --send CR0 answers on the simulator's port" \
     bash -c "env -u DISPLAY /usr/bin/orva-control --send CR0 | grep -qx 'STATUS: Stand by'"
+# Only the network module, loaded from the package's folder, can say this.
+echo socket://127.0.0.1:1 >"$XDG_CONFIG_HOME/ORVA/ports/COM7"
+check "installed orva-control loads its network module for a network port" \
+    bash -c "env -u DISPLAY /usr/bin/orva-control --port 7 --send CR0 2>&1 | grep -q 'connection refused'"
 # Xvfb picks a free display itself and writes its number to fd 3.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "line/net/netaddress.h"
 
-#include <QHostAddress>
+#include <QList>
+
+#include <arpa/inet.h>
 
 namespace orva
 {
@@ -27,6 +29,16 @@ bool isHostName(QStringView host)
         }
     }
     return true;
+}
+
+// An IPv6 address, with a zone after "%" allowed ("fe80::1%eth0"). The C
+// library checks it, so reading a ports file needs nothing of the network
+// part.
+bool isIpv6(QStringView text)
+{
+    const QByteArray address = text.left(text.indexOf(QLatin1Char('%'))).toLatin1();
+    in6_addr parsed{};
+    return ::inet_pton(AF_INET6, address.constData(), &parsed) == 1;
 }
 
 std::optional<NetAddress> fail(QString* why, const QString& text)
@@ -65,8 +77,7 @@ std::optional<NetAddress> NetAddress::parse(QStringView text, QString* why)
     qsizetype colon = -1;
     if (rest.startsWith(QLatin1Char('['))) {
         const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        const QHostAddress v6(close > 0 ? rest.mid(1, close - 1).toString() : QString());
-        if (close < 0 || v6.protocol() != QAbstractSocket::IPv6Protocol)
+        if (close < 0 || !isIpv6(rest.mid(1, close - 1)))
             return fail(why, QStringLiteral("not an IPv6 address in brackets"));
         a.host = rest.mid(1, close - 1).toString();
         colon = close + 1;

@@ -19,11 +19,15 @@ using namespace std::chrono_literals;
 // A raw TCP server gives no sign of taking the panel other than keeping the
 // connection: one that takes a single client closes a second one at once.
 constexpr auto kRawSettle = 250ms;
-// Reconnecting: an unreachable server's attempt gives up after the first SYN
-// retransmission, and attempts are one to two seconds apart, so a server back
-// is in use again within 5 s and a server away costs no CPU.
-constexpr auto kReconnectTimeout = 3s;
-constexpr int kRetryLongestSeconds = 2;
+// Reconnecting: an attempt starts every 2 s, and one to a host that does not
+// answer gives up when the next is due, after the kernel's first SYN
+// retransmission. So a server back after any outage is reached within about
+// a second, and one away costs a timer and a SYN a second.
+constexpr auto kRetryPeriod = 2s;
+constexpr auto kReconnectTimeout = kRetryPeriod;
+// Once the rate is answered, the answers to 8N1 are waited for this long
+// more: a server that sends none of them is taken as it is.
+constexpr auto kSettingsGrace = 500ms;
 // What a refusing server said, shown in its own words up to this length.
 constexpr qsizetype kEarlyLimit = 80;
 
@@ -78,6 +82,8 @@ NetLine::NetLine(int portNo, const NetAddress& address, QObject* parent)
             // taken as it is: nothing more would come by waiting.
             if (m_address.kind == NetAddress::Kind::Raw || m_configured)
                 succeed();
+            else if (!m_heard)
+                silent();
             else
                 notRfc2217();
         }
@@ -100,9 +106,10 @@ void NetLine::open(qint32 baud)
     m_failure.reset();
     emit opening(describe());
     attempt();
-    // Painting goes on, input waits: nothing can be pressed twice meanwhile.
+    // Everything goes on meanwhile; the panel's connecting window takes the
+    // input and drops what is meant for other windows.
     if (m_phase == Phase::Connecting || m_phase == Phase::Negotiating)
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
+        wait.exec();
     m_wait = nullptr;
     emit opening({});
     if (m_phase == Phase::Open)
@@ -164,8 +171,12 @@ QByteArray NetLine::readAll()
 void NetLine::attempt()
 {
     m_phase = Phase::Connecting;
+    m_attemptStart = std::chrono::steady_clock::now();
     m_codec = TelnetCodec{};
     m_configured = false;
+    m_heard = false;
+    m_answered = 0;
+    m_graceStarted = false;
     m_in.clear();
     m_early.clear();
     m_socket.abort();
@@ -183,23 +194,21 @@ void NetLine::onConnected()
         return;
     }
     m_socket.write(m_codec.start());
-    m_deadline.start(kNegotiateTimeout);
+    // A hung server is given up on in time for the next try.
+    m_deadline.start(m_reopening ? kReconnectTimeout : kNegotiateTimeout);
 }
 
 void NetLine::onReadable()
 {
     const QByteArray bytes = m_socket.readAll();
     QByteArray data = bytes;
-    bool acknowledged = false;
+    QList<TelnetCodec::Subnegotiation> subnegotiations;
     if (m_address.kind == NetAddress::Kind::Rfc2217) {
         TelnetCodec::Decoded decoded = m_codec.decode(bytes);
         if (!decoded.reply.isEmpty())
             m_socket.write(decoded.reply);
         data = std::move(decoded.data);
-        for (const auto& sub : decoded.subnegotiations)
-            acknowledged =
-                acknowledged || (sub.option == TelnetCodec::kComPort &&
-                                 sub.payload.startsWith(char(TelnetCodec::kSetBaudRateReply)));
+        subnegotiations = std::move(decoded.subnegotiations);
     }
     if (m_phase == Phase::Open) {
         if (data.isEmpty())
@@ -210,6 +219,7 @@ void NetLine::onReadable()
     }
     if (m_phase != Phase::Negotiating)
         return;
+    m_heard = m_heard || !bytes.isEmpty();
     m_early += data.left(kEarlyLimit - m_early.size());
     if (m_address.kind == NetAddress::Kind::Raw)
         return;
@@ -221,11 +231,54 @@ void NetLine::onReadable()
         m_configured = true;
         m_socket.write(TelnetCodec::setBaudRate(quint32(m_baud)) + TelnetCodec::set8N1());
     }
+    for (const auto& sub : subnegotiations)
+        if (sub.option == TelnetCodec::kComPort && !sub.payload.isEmpty() &&
+            !checkAnswer(sub.payload))
+            return;
     // The rate's answer shows the port is ours; a server that allows one
     // client closes instead. Line-control answers (DTR, RTS) are never
     // waited for: some servers never send them.
-    if (m_configured && acknowledged)
+    constexpr unsigned kAll = 1u << TelnetCodec::kSetBaudRate | 1u << TelnetCodec::kSetDataSize |
+                              1u << TelnetCodec::kSetParity | 1u << TelnetCodec::kSetStopSize |
+                              1u << TelnetCodec::kSetControl;
+    if (!m_configured || !(m_answered & 1u << TelnetCodec::kSetBaudRate))
+        return;
+    if (m_answered == kAll)
         succeed();
+    else if (!m_graceStarted) {
+        m_graceStarted = true;
+        m_deadline.start(kSettingsGrace);
+    }
+}
+
+bool NetLine::checkAnswer(const QByteArray& payload)
+{
+    const int code = quint8(payload[0]) - TelnetCodec::kReplyOffset;
+    if (code < TelnetCodec::kSetBaudRate || code > TelnetCodec::kSetControl)
+        return true;
+    const auto setting = TelnetCodec::Setting(code);
+    quint32 set = 0;
+    for (const char c : payload.mid(1))
+        set = set << 8 | quint8(c);
+    m_answered |= 1u << setting;
+    const quint32 asked =
+        setting == TelnetCodec::kSetBaudRate ? quint32(m_baud) : TelnetCodec::asked8N1(setting);
+    // A zero tells nothing: it is how a setting is asked for, not set.
+    if (set == 0 || set == asked)
+        return true;
+    const QString setText = TelnetCodec::settingText(setting, set);
+    const QString askedText = TelnetCodec::settingText(setting, asked);
+    // Every command would then come back garbled as " X X X X".
+    fail(QStringLiteral("the server set its port to %1, not %2").arg(setText, askedText),
+         setting == TelnetCodec::kSetBaudRate
+             ? QStringLiteral("The server keeps a rate of its own: set its port there to take "
+                              "the rate from the client, or choose %1 (COM PORT, --rate %1).")
+                   .arg(set)
+             : QStringLiteral("The server keeps settings of its own: set its port there to take "
+                              "them from the client, or to 8 data bits, no parity, 1 stop bit "
+                              "and no flow control."),
+         OpenFailure::Refused);
+    return false;
 }
 
 void NetLine::onError(QAbstractSocket::SocketError error)
@@ -279,6 +332,18 @@ void NetLine::onError(QAbstractSocket::SocketError error)
     }
 }
 
+void NetLine::silent()
+{
+    NetAddress raw = m_address;
+    raw.kind = NetAddress::Kind::Raw;
+    fail(QStringLiteral("the server answered nothing within %1 s").arg(kNegotiateTimeout.count()),
+         QStringLiteral("It took the connection and sent nothing, as a hung or stopped serial "
+                        "server does: restart it there. If it passes bytes as they are, write "
+                        "%1 in ports/COM%2 instead.")
+             .arg(raw.url())
+             .arg(m_portNo));
+}
+
 void NetLine::notRfc2217()
 {
     NetAddress raw = m_address;
@@ -294,7 +359,6 @@ void NetLine::succeed()
 {
     m_deadline.stop();
     m_phase = Phase::Open;
-    m_retries = 0;
     m_lastRefusal.clear();
     m_early.clear();
     if (m_wait) {
@@ -321,13 +385,27 @@ void NetLine::fail(const QString& cause, const QString& hint, std::optional<Open
     // take the panel (busy, its device missing) is said once.
     if (failure && cause != m_lastRefusal) {
         m_lastRefusal = cause;
-        // Short, as the serial line's: " COM7 busy: the server says …".
-        emit reopenFailed((failure == OpenFailure::Busy ? QStringLiteral("COM%1 %2")
-                                                        : QStringLiteral("COM%1: %2"))
-                              .arg(m_portNo)
-                              .arg(cause));
+        // Short, as the serial line's. Busy after a loss is most often the
+        // server keeping the lost connection (ser2net does for hours).
+        emit reopenFailed(
+            failure == OpenFailure::Busy
+                ? QStringLiteral("COM%1 busy: the server may still hold the lost "
+                                 "connection (%2)")
+                      .arg(m_portNo)
+                      .arg(printable(m_early).isEmpty()
+                               ? QStringLiteral("it closes at once")
+                               : QLatin1Char('"') + printable(m_early) + QLatin1Char('"'))
+                : QStringLiteral("COM%1: %2").arg(m_portNo).arg(cause));
     }
-    m_retry.start(std::chrono::seconds(std::min(++m_retries, kRetryLongestSeconds)));
+    const auto since = std::chrono::steady_clock::now() - m_attemptStart;
+    m_retry.start(
+        std::max(std::chrono::milliseconds(0),
+                 std::chrono::duration_cast<std::chrono::milliseconds>(kRetryPeriod - since)));
+}
+
+Line* orva_make_net_line(int portNo, const NetAddress& address)
+{
+    return new NetLine(portNo, address);
 }
 
 void NetLine::lose(const QString& reason)
@@ -337,7 +415,6 @@ void NetLine::lose(const QString& reason)
     m_socket.abort();
     m_in.clear();
     m_reopening = true;
-    m_retries = 0;
     m_lastRefusal.clear();
     m_retry.start(1s);
     emit lost(reason);

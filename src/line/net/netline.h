@@ -19,11 +19,11 @@ namespace orva
 // A COM port that is a serial port on a network server: RFC 2217 (the rate
 // and 8N1 set on the far port, telnet kept out of the data) or raw TCP.
 //
-// open() waits for the connection in a local event loop that paints but
-// takes no input, so the windows stay drawn and nothing is clicked twice. A
-// lost connection is retried without blocking, each attempt one to two
-// seconds after the last one ended, until stopReopening() or close(). No lock
-// file: the server decides who may use its port.
+// open() waits for the connection in a local event loop, so the windows stay
+// drawn; close() ends the wait, and the opening fails. A lost connection is
+// retried without blocking, 1 s after the loss and then an attempt every 2 s,
+// until stopReopening() or close(). No lock file: the server decides who may
+// use its port.
 class NetLine : public Line
 {
     Q_OBJECT
@@ -52,6 +52,10 @@ class NetLine : public Line
     void onConnected();
     void onReadable();
     void onError(QAbstractSocket::SocketError error);
+    // Compares the server's answer to a setting with what was asked; a
+    // difference fails the opening (false).
+    bool checkAnswer(const QByteArray& payload);
+    void silent();
     void notRfc2217();
     void succeed();
     void fail(const QString& cause, const QString& hint = {},
@@ -71,11 +75,19 @@ class NetLine : public Line
     QTimer m_retry;
     // The rate and 8N1 went out; the server runs the port for us.
     bool m_configured = false;
-    int m_retries = 0;
+    // Anything at all came from the server during this attempt.
+    bool m_heard = false;
+    // The settings the server answered, one bit per TelnetCodec::Setting.
+    unsigned m_answered = 0;
+    bool m_graceStarted = false;
+    std::chrono::steady_clock::time_point m_attemptStart;
     bool m_reopening = false;
     QString m_lastRefusal;
     QEventLoop* m_wait = nullptr;
     std::optional<SerialError> m_failure;
 };
+
+// The network module's maker of lines (see setNetLineMaker()).
+extern "C" Line* orva_make_net_line(int portNo, const NetAddress& address);
 
 } // namespace orva

@@ -69,17 +69,7 @@ TelnetCodec::Decoded TelnetCodec::decode(QByteArrayView bytes)
                 out.data += c;
             break;
         case State::Iac:
-            m_state = State::Data;
-            if (b == kIac)
-                out.data += c;
-            else if (b >= kWill && b <= kDont) {
-                m_verb = b;
-                m_state = State::Verb;
-            } else if (b == kSb) {
-                m_sb.clear();
-                m_state = State::Sb;
-            }
-            // NOP, go-ahead and the other bare commands mean nothing here.
+            afterIac(b, out);
             break;
         case State::Verb:
             negotiate(m_verb, b, out.reply);
@@ -98,17 +88,29 @@ TelnetCodec::Decoded TelnetCodec::decode(QByteArrayView bytes)
                 m_state = State::Sb;
                 break;
             }
+            // Any other command where SE belonged ends the subnegotiation and
+            // counts as itself (another SB among them): none of it is data.
             endSubnegotiation(out);
-            m_state = State::Data;
-            // A command where SE belonged ends the subnegotiation and counts.
-            if (b >= kWill && b <= kDont) {
-                m_verb = b;
-                m_state = State::Verb;
-            }
+            afterIac(b, out);
             break;
         }
     }
     return out;
+}
+
+void TelnetCodec::afterIac(quint8 b, Decoded& out)
+{
+    m_state = State::Data;
+    if (b == kIac) {
+        out.data += char(b);
+    } else if (b >= kWill && b <= kDont) {
+        m_verb = b;
+        m_state = State::Verb;
+    } else if (b == kSb) {
+        m_sb.clear();
+        m_state = State::Sb;
+    }
+    // NOP, go-ahead and the other bare commands mean nothing here.
 }
 
 void TelnetCodec::endSubnegotiation(Decoded& out)
@@ -175,15 +177,51 @@ QByteArray TelnetCodec::escape(QByteArrayView data)
 QByteArray TelnetCodec::setBaudRate(quint32 baud)
 {
     const char value[4] = {char(baud >> 24), char(baud >> 16), char(baud >> 8), char(baud)};
-    return comPortSet(1, QByteArrayView(value, 4));
+    return comPortSet(kSetBaudRate, QByteArrayView(value, 4));
+}
+
+quint8 TelnetCodec::asked8N1(Setting setting)
+{
+    // 8 data bits; parity NONE (1), 1 stop bit (1), no flow control either
+    // way (1).
+    return setting == kSetDataSize ? 8 : 1;
 }
 
 QByteArray TelnetCodec::set8N1()
 {
-    // SET-DATASIZE 8, SET-PARITY NONE (1), SET-STOPSIZE 1, SET-CONTROL no flow
-    // control (1).
-    return comPortSet(2, "\x08") + comPortSet(3, "\x01") + comPortSet(4, "\x01") +
-           comPortSet(5, "\x01");
+    QByteArray out;
+    for (const Setting setting : {kSetDataSize, kSetParity, kSetStopSize, kSetControl}) {
+        const char value = char(asked8N1(setting));
+        out += comPortSet(setting, QByteArrayView(&value, 1));
+    }
+    return out;
+}
+
+QString TelnetCodec::settingText(Setting setting, quint32 value)
+{
+    static const char* const parities[] = {"no", "odd", "even", "mark", "space"};
+    static const char* const stops[] = {"1 stop bit", "2 stop bits", "1.5 stop bits"};
+    static const char* const controls[] = {"no flow control", "XON/XOFF flow control",
+                                           "RTS/CTS flow control"};
+    switch (setting) {
+    case kSetBaudRate:
+        return QStringLiteral("%1 bit/s").arg(value);
+    case kSetDataSize:
+        return QStringLiteral("%1 data bits").arg(value);
+    case kSetParity:
+        if (value >= 1 && value <= 5)
+            return QStringLiteral("%1 parity").arg(QLatin1String(parities[value - 1]));
+        break;
+    case kSetStopSize:
+        if (value >= 1 && value <= 3)
+            return QLatin1String(stops[value - 1]);
+        break;
+    case kSetControl:
+        if (value >= 1 && value <= 3)
+            return QLatin1String(controls[value - 1]);
+        break;
+    }
+    return QStringLiteral("setting %1 = %2").arg(setting).arg(value);
 }
 
 } // namespace orva

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 
 #include <bitset>
 
@@ -23,8 +24,16 @@ class TelnetCodec
     static constexpr quint8 kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250,
                             kSe = 240;
     static constexpr quint8 kBinary = 0, kEcho = 1, kSuppressGoAhead = 3, kComPort = 44;
-    // Server replies to the serial port's settings carry the command plus 100.
-    static constexpr quint8 kSetBaudRateReply = 101;
+    // The serial port's settings the client sets; the server answers each
+    // with the command plus 100 and the value it did set.
+    enum Setting : quint8 {
+        kSetBaudRate = 1,
+        kSetDataSize = 2,
+        kSetParity = 3,
+        kSetStopSize = 4,
+        kSetControl = 5,
+    };
+    static constexpr quint8 kReplyOffset = 100;
 
     enum class ComPort { Unknown, Accepted, Refused };
 
@@ -52,10 +61,16 @@ class TelnetCodec
     static QByteArray setBaudRate(quint32 baud);
     // 8 data bits, no parity, 1 stop bit, no flow control.
     static QByteArray set8N1();
+    // What set8N1() asks for, by setting.
+    static quint8 asked8N1(Setting setting);
+    // A setting's value in words: "9600 bit/s", "7 data bits", "even parity".
+    static QString settingText(Setting setting, quint32 value);
 
   private:
     enum class State { Data, Iac, Verb, Sb, SbIac };
 
+    // The byte after an IAC.
+    void afterIac(quint8 b, Decoded& out);
     void negotiate(quint8 verb, quint8 option, QByteArray& reply);
     void endSubnegotiation(Decoded& out);
 
