@@ -55,6 +55,10 @@ Form1::Form1(Hooks hooks, QWidget* parent)
     font.setBold(false);
     holdDesignedLook(this, font, QColor(0xC0, 0xC0, 0xC0));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orva-control.png")));
+    // The window's one key, which nothing on it shows.
+    setAccessibleDescription(
+        QStringLiteral("Ctrl+H shows the whole window: the TxD and RxD trace, the status reads, "
+                       "the STATUS line and the two console buttons."));
 
     m_widgets = buildMainWindow(this);
     for (const WidgetRow& row : mainWindowTable()) {
@@ -205,16 +209,11 @@ void Form1::Command33_Click()
 
 void Form1::Command34_Click()
 {
-    auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")));
-    if (outerHeight() >= kHighThreshold) {
-        setOuterHeight(kCollapsedHeight);
-        if (button)
-            button->setText(QStringLiteral("OPEN"));
-    } else {
-        setOuterHeight(kExpandedHeight);
-        if (button)
-            button->setText(QStringLiteral("CLOSE"));
-    }
+    // The caption first: it decides whether the button stays in reach when
+    // the new view leaves it below the edge.
+    const bool collapse = outerHeight() >= kHighThreshold;
+    captionOpenClose(collapse ? QStringLiteral("OPEN") : QStringLiteral("CLOSE"));
+    setOuterHeight(collapse ? kCollapsedHeight : kExpandedHeight);
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift)
@@ -223,11 +222,27 @@ void Form1::Form_KeyDown(int keyCode, int shift)
     constexpr int kCtrlMask = 2;
     if (keyCode != kKeyH || shift != kCtrlMask)
         return;
-    setOuterHeight(kFullHeight);
-    if (auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")))) {
-        button->setText(QStringLiteral("CLOSE"));
+    captionOpenClose(QStringLiteral("CLOSE"));
+    if (QWidget* button = widget(QStringLiteral("Command34")))
         button->show();
-    }
+    setOuterHeight(kFullHeight);
+}
+
+void Form1::captionOpenClose(const QString& caption)
+{
+    auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")));
+    if (!button)
+        return;
+    button->setText(caption);
+    // OPEN lies below the collapsed window's edge: the keyboard is the way
+    // to it (Tab, Space), so it keeps its place in the Tab order and says
+    // what it does.
+    const bool open = caption == QLatin1String("OPEN");
+    button->setProperty(kReachableOutOfSight, open);
+    button->setAccessibleDescription(
+        open ? QStringLiteral("Below the window's edge. Shows the TxD and RxD trace, the status "
+                              "reads and the STATUS line again.")
+             : QStringLiteral("Hides the trace, the status reads and the STATUS line."));
 }
 
 int Form1::outerHeight() const

@@ -82,6 +82,7 @@ class Form1 : public QWidget
 
   private:
     bool pressWithEnter(QWidget* focused, const QKeyEvent* key);
+    void captionOpenClose(const QString& caption);
     void showComDialog(bool modal);
     void showNotice(const QString& text);
     // A lasting cue on COM while a port notice asks the user to act.
