@@ -141,7 +141,7 @@ class TstShell : public QObject
         // Steps: "store:KEY=VALUE;..." (the stored settings, "_" a blank),
         // "absent:PORT", "busy:PORT", "start" (start-up), "com:PORT:RATE" (the COM
         // button with those values in use), option names, "type:TEXT", "clear",
-        // "OK", "Cancel", "close".
+        // "key:Tab" or "key:Down" (to the dialog's focus), "OK", "Cancel", "close".
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QList<int>>("peers");
         QTest::addColumn<QString>("state");
@@ -161,6 +161,9 @@ class TstShell : public QObject
         row("store:ComPort=COM3 start", {3}, "0/192 Option2 0 closed COM3/- 0");
         row("store:ComPort=65539 start", {3}, "0/192 Option2 0 closed 65539/- 0");
         row("start", {1}, "0/192 Option2 0 closed - 0");
+        // With no port option marked yet, the first arrow press chooses, as
+        // every later one does.
+        row("start key:Tab key:Tab key:Down OK", {2}, "2/192 - - 2 19200 2/192 0");
         row("absent:9 store:ComPort=9;BaudRate=96 start", {}, "9/96 Option1 0 closed 9/96 0");
         row("busy:5 store:ComPort=5 start", {5}, "5/192 Option2+Option7 0 closed 5/- 0");
         // Form_Load marks the options of the values in use; the box keeps "0".
@@ -216,6 +219,10 @@ class TstShell : public QObject
                 inDialog<QRadioButton>(step)->click();
             } else if (step.startsWith("type:")) {
                 QTest::keyClicks(inDialog<QLineEdit>("Text1"), arg);
+            } else if (step.startsWith("key:")) {
+                QVERIFY(QTest::qWaitForWindowActive(m_form->comDialog()));
+                QTest::keyClick(QApplication::focusWidget(),
+                                arg == "Tab" ? Qt::Key_Tab : Qt::Key_Down);
             } else if (step == "clear") {
                 inDialog<QLineEdit>("Text1")->clear();
             } else if (step == "close") {

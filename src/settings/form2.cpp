@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextDocument>
+#include <algorithm>
 #include <utility>
 
 namespace orva
@@ -245,6 +246,18 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     // An adapter plugged in while the dialog is open shows in the next tip.
     if (event->type() == QEvent::ToolTip)
         showTip(static_cast<QWidget*>(watched));
+    // An arrow moves the choice along with the focus only from a marked
+    // option; with none marked yet (nothing stored), the focused one is
+    // marked first, so the first arrow press chooses as every later one does.
+    if (event->type() == QEvent::KeyPress && watched != m_text1) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool arrow =
+            key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+        const bool noneMarked = std::none_of(std::begin(m_options) + 2, std::end(m_options),
+                                             [](const QRadioButton* o) { return o->isChecked(); });
+        if (arrow && noneMarked)
+            static_cast<QRadioButton*>(watched)->setChecked(true);
+    }
     return QDialog::eventFilter(watched, event);
 }
 
