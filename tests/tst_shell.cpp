@@ -364,6 +364,31 @@ class TstShell : public QObject
         QCOMPARE(exchange()->txd(), QStringLiteral(" C 0 1  [CR] "));
     }
 
+    // A notice about a port goes when that port is closed: nothing says
+    // "back" about a port that is not open, not while another one fails either.
+    void noticeGoesWithItsPort()
+    {
+        start("ComPort=7\nBaudRate=96", {7});
+        m_peers[0]->hangUp();
+        QTRY_VERIFY(m_form->MSComm1()->isReopening());
+        m_peers[0] = ShellHarness::projectorAt(7);
+        QTRY_COMPARE_WITH_TIMEOUT(exchange()->status(), " Port back: COM7", 10000);
+        QSignalSpy shown(exchange(), &Exchange::statusChanged);
+        m_form->Command33_Click();
+        QCOMPARE(exchange()->status(), QString());
+        // Nothing listens on port 1: refused at once.
+        QFile server(PortMap::linkPath(8));
+        QVERIFY(server.open(QIODevice::WriteOnly) && server.write("socket://127.0.0.1:1\n") > 0);
+        server.close();
+        QTest::keyClicks(inDialog<QLineEdit>("Text1"), "8");
+        inDialog("Command1")->click();
+        QCOMPARE(m_harness.messages, {"Error: Retry Comport"});
+        exchange()->Timer4_Timer();
+        for (const QList<QVariant>& text : shown)
+            QVERIFY2(!text[0].toString().contains("back"), qPrintable(text[0].toString()));
+        QCOMPARE(exchange()->status(), QString());
+    }
+
     void replyBufferIsBounded()
     {
         // A far side that streams without end, with no send to close the
