@@ -3,6 +3,7 @@
 #include "link/exchange.h"
 #include "panel/holdrepeat.h"
 #include "settings/storedsettings.h"
+#include "shell/placement.h"
 #include "shelltest.h"
 
 #include <QApplication>
@@ -106,6 +107,31 @@ class TstShell : public QObject
         QVERIFY(qAbs(m_form->outerHeight() - expected) < 15);
         QCOMPARE(button("Command34")->text(), caption);
         QCOMPARE(button("Command34")->isVisibleTo(m_form.get()), key == "ctrl+H");
+    }
+
+    // COM PORT keeps its designed place (462, 315 px; 207 x 267 and a 32 px
+    // title) where its whole frame fits the screen's free part, else moves in.
+    void comPortPlace_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("client");
+        QTest::newRow("1024 x 768 with a top panel: designed")
+            << QRect(0, 0, 1024, 768) << QRect(0, 28, 1024, 740) << QPoint(462, 315);
+        QTest::newRow("1280 x 1024 at twice the scale")
+            << QRect(0, 0, 640, 512) << QRect(0, 0, 640, 512) << QPoint(433, 245);
+        QTest::newRow("smallest display the metadata ask for")
+            << QRect(0, 0, 700, 540) << QRect(0, 0, 700, 540) << QPoint(462, 273);
+        QTest::newRow("a second screen: designed on it")
+            << QRect(1920, 0, 1024, 768) << QRect(1920, 0, 1024, 768) << QPoint(2382, 315);
+    }
+    void comPortPlace()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, available);
+        QFETCH(QPoint, client);
+        QCOMPARE(designedPlace(screen, available, QMargins(0, 32, 0, 0), QRect(462, 315, 207, 267)),
+                 client);
     }
 
     void comThenEndOrClose_data()

@@ -7,15 +7,18 @@
 #include "look/look.h"
 #include "look/twips.h"
 #include "numbers.h"
+#include "shell/placement.h"
 #include "storedsettings.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTextDocument>
 #include <algorithm>
 #include <utility>
@@ -62,8 +65,8 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
     QFont font = captionFont(9);
     font.setBold(false);
     holdDesignedLook(this, font);
-    setGeometry(twipsRect(6930, 4725, 3105, 4005));
     setFixedSize(toPixels(3105), toPixels(4005));
+    placeOnScreen();
 
     auto* frame1 = new QGroupBox(QStringLiteral("Baud Rate"), this);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -144,6 +147,23 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
 
     Form_Load();
     m_text1->setFocus();
+}
+
+void Form2::placeOnScreen()
+{
+    // At its designed place, unless that runs off the screen's free part (at
+    // twice the scale, on a small display): then moved in as the main window
+    // is. The frame is not known yet; the designed one stands in for it.
+    const QScreen* s =
+        m_main && m_main->screen() ? m_main->screen() : QGuiApplication::primaryScreen();
+    const QRect designed = twipsRect(6930, 4725, 3105, 4005);
+    if (!s) {
+        setGeometry(designed);
+        return;
+    }
+    const QMargins frame(0, toPixels(kDesignedFrameTwips), 0, 0);
+    setGeometry(QRect(designedPlace(s->geometry(), s->availableGeometry(), frame, designed),
+                      designed.size()));
 }
 
 void Form2::Form_Load()

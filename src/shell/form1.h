@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/program.h"
+#include "look/twips.h"
 #include "settings/form2.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,7 @@ class Form1 : public QWidget
     static constexpr int kFullHeight = 8085;
     // Title bar and borders as designed; the client area is what is set, so
     // the views do not depend on the frame a window manager draws.
-    static constexpr int kFrameTwips = 480;
+    static constexpr int kFrameTwips = kDesignedFrameTwips;
     static constexpr int kHighThreshold = 6000;
 
     // What the window asks of the world outside it; tests replace both.
