@@ -276,7 +276,15 @@ class TstReference : public QObject
         QFETCH(Row, design);
         QWidget* window = m_windows[design["window"].back().digitValue() - 2];
         QVERIFY(window);
-        Row expected = with(design, {{"geometry", pixels(design)}});
+        // Drawn in the design face's substitute on every desktop, as the
+        // README's pictures show it.
+        Row expected = with(design, {{"geometry", pixels(design)}, {"drawn", "IPAPGothic"}});
+        const auto fontOf = [](const QWidget* w) {
+            return Row{{"face", w->font().family()},
+                       {"size", QString::number(w->font().pointSizeF())},
+                       {"bold", yesNo(w->font().bold())},
+                       {"drawn", QFontInfo(w->font()).family()}};
+        };
         if (design["kind"] == "window") {
             // The focus starts at the first in tab order and follows the tab column.
             QMultiMap<int, QString> byTab;
@@ -296,9 +304,9 @@ class TstReference : public QObject
             const QRect g = placed ? window->geometry() : QRect(QPoint(), window->size());
             if (!placed)
                 expected["geometry"] = pixels(with(design, {{"left", "0"}, {"top", "0"}}));
-            COMPARE_FIELDS((Row{{"caption", window->windowTitle()},
-                                {"geometry", QDebug::toString(g)},
-                                {"tab order", chain.join(' ')}}),
+            COMPARE_FIELDS(with(fontOf(window), {{"caption", window->windowTitle()},
+                                                 {"geometry", QDebug::toString(g)},
+                                                 {"tab order", chain.join(' ')}}),
                            with(expected, {{"tab order", order.join(' ')}}));
             return;
         }
@@ -306,10 +314,11 @@ class TstReference : public QObject
         QVERIFY2(w, "no widget of that name");
         auto* frame = qobject_cast<QGroupBox*>(w);
         COMPARE_FIELDS(
-            (Row{{"container",
-                  w->parentWidget() == window ? "window" : w->parentWidget()->objectName()},
-                 {"geometry", QDebug::toString(w->geometry())},
-                 {"caption", frame ? frame->title() : w->property("text").toString()}}),
+            with(fontOf(w),
+                 {{"container",
+                   w->parentWidget() == window ? "window" : w->parentWidget()->objectName()},
+                  {"geometry", QDebug::toString(w->geometry())},
+                  {"caption", frame ? frame->title() : w->property("text").toString()}}),
             expected);
     }
 };
