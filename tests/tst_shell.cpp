@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -132,6 +133,40 @@ class TstShell : public QObject
         QFETCH(QPoint, client);
         QCOMPARE(designedPlace(screen, available, QMargins(0, 32, 0, 0), QRect(462, 315, 207, 267)),
                  client);
+    }
+
+    // Under Wayland the compositor places the window; the full view must
+    // still show whole where the output has room for it. Run under weston by
+    // tests/e2e/wayland_views.sh, which gives the screenshot tool.
+    void waylandFullViewWhole()
+    {
+        if (QGuiApplication::platformName() != "wayland")
+            QSKIP("under Wayland only: tests/e2e/wayland_views.sh");
+        start("ComPort=6", {6});
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form->Form_KeyDown(72, 2);
+        // Rows of the window's own grey, #C0C0C0: every row of its client area
+        // has some at its left edge; the wallpaper has it in a pixel or two.
+        // Whole: as many rows as its client area, none on the output's last.
+        const auto whole = [this] {
+            QTemporaryDir dir;
+            QProcess shooter;
+            shooter.setWorkingDirectory(dir.path());
+            shooter.start("weston-screenshooter", {});
+            shooter.waitForFinished(10000);
+            const QImage shot(dir.filePath(QDir(dir.path()).entryList({"*.png"}).value(0)));
+            int rows = 0;
+            bool last = false;
+            for (int y = 0; y < shot.height(); ++y) {
+                int grey = 0;
+                for (int x = 0; x < shot.width(); ++x)
+                    grey += shot.pixel(x, y) == qRgb(0xC0, 0xC0, 0xC0);
+                rows += grey >= 4;
+                last = grey >= 4;
+            }
+            return rows >= m_form->height() && !last;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(whole(), 10000);
     }
 
     void comThenEndOrClose_data()

@@ -21,8 +21,12 @@
 #include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+#include <utility>
 
 namespace orva
 {
@@ -252,6 +256,11 @@ int Form1::outerHeight() const
 
 void Form1::setOuterHeight(int twips)
 {
+    // Still at the full view's height for the compositor: this view follows.
+    if (m_heldHeight != 0) {
+        m_heldHeight = twips;
+        return;
+    }
     setFixedSize(width(), clientPixels(twips));
     // A taller view must not reach below the screen.
     if (isVisible())
@@ -276,6 +285,21 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A Wayland client cannot move its window: the compositor places it as
+    // it maps, with the size it has then, and keeps its top-left corner as
+    // it grows. So it maps at the full view's height, which is then found
+    // room for, and takes its own height once shown; every view then fits
+    // where the full one did.
+    if (event->spontaneous() || m_heldHeight != 0 ||
+        !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
+    m_heldHeight = outerHeight();
+    setFixedSize(width(), clientPixels(kFullHeight));
+}
+
 bool Form1::event(QEvent* event)
 {
     // A release that never comes (another window took the mouse, a modal box
@@ -291,6 +315,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // Key preview: the window sees each key press once, at its first
     // receiver (the widget with the focus), and does not consume it.
+    // Shown at the full view's height: the compositor has placed it.
+    if (event->type() == QEvent::Expose && m_heldHeight != 0 &&
+        watched == static_cast<QObject*>(windowHandle()) && windowHandle()->isExposed())
+        QTimer::singleShot(0, this, [this] {
+            if (m_heldHeight != 0)
+                setOuterHeight(std::exchange(m_heldHeight, 0));
+        });
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         QWidget* first = QApplication::focusWidget();
         if (!first || first->window() != this)

@@ -78,6 +78,7 @@ class Form1 : public QWidget
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -102,6 +103,9 @@ class Form1 : public QWidget
     QPointer<ConsoleWindow> m_form3;
     QPointer<ConsoleWindow> m_form4;
     bool m_closing = false;
+    // Under Wayland, the view's own height while the window first shows at
+    // the full view's; 0 otherwise.
+    int m_heldHeight = 0;
     std::optional<qint16> m_startPort;
     std::optional<quint8> m_startBaud;
 };
