@@ -94,14 +94,6 @@ class TstAccess : public QObject
         QCOMPARE(labels.join(u' '), labelledBy);
     }
 
-    // The window's one key is said where a screen reader reads the window.
-    void windowNamesCtrlH()
-    {
-        QVERIFY(QAccessible::queryAccessibleInterface(m_form.get())
-                    ->text(QAccessible::Description)
-                    .contains("Ctrl+H"));
-    }
-
     // Every sending button is told apart by ear, and offers a press action
     // only where pressing it sends: a hold button says it wants the mouse.
     void sendingButtons()
@@ -136,7 +128,8 @@ class TstAccess : public QObject
 
     // Only what the shown part of the window holds takes the focus, in the
     // designed Tab order; OPEN, below the edge of the buttons-only view, is
-    // the keyboard's way back to the trace, and Space on it goes there.
+    // the keyboard's way back to the trace, and Space on it goes there. The
+    // window's description names its one key, Ctrl+H.
     void shownAreaTakesFocus_data()
     {
         QTest::addColumn<int>("closeClicks");
@@ -172,11 +165,13 @@ class TstAccess : public QObject
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         } while (QApplication::focusWidget() != widget("Command17") && round.size() < 100);
         QCOMPARE(round, designed.values());
+        const auto description = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Description);
+        };
+        QVERIFY(description(m_form.get()).contains("Ctrl+H"));
         if (!open)
             return;
-        QVERIFY(QAccessible::queryAccessibleInterface(openClose)
-                    ->text(QAccessible::Description)
-                    .contains("trace"));
+        QVERIFY(description(openClose).contains("trace"));
         // The focus stays on the button both ways.
         for (const int expected : {Form1::kExpandedHeight, Form1::kCollapsedHeight}) {
             openClose->setFocus();
@@ -189,37 +184,26 @@ class TstAccess : public QObject
     // Tab enters a group of options at its checked one, either way round.
     void tabEntersOptionsAtTheChecked_data()
     {
-        QTest::addColumn<QString>("check");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<bool>("backwards");
-        QTest::addColumn<QString>("lands");
-        QTest::newRow("port typed into OTHER: the first") << ""
-                                                          << "Option1" << false << "Option3";
-        QTest::newRow("port typed into OTHER: out after the first")
-            << ""
-            << "Option3" << false << "Command1";
-        QTest::newRow("COM3") << "Option5"
-                              << "Option1" << false << "Option5";
-        QTest::newRow("COM5, back from OK") << "Option7"
-                                            << "Command1" << true << "Option7";
-        QTest::newRow("19200, from OTHER") << "Option2"
-                                           << "Text1" << false << "Option2";
+        // The option checked ("-": none, the port typed into OTHER), the
+        // widget with the focus, the key, where the focus lands.
+        QTest::addColumn<QStringList>("row");
+        for (const char* row : {"- Option3 Tab Command1", "Option5 Option1 Tab Option5",
+                                "Option7 Command1 Backtab Option7"})
+            QTest::newRow(row) << QString(row).split(' ');
     }
     void tabEntersOptionsAtTheChecked()
     {
-        QFETCH(QString, check);
-        QFETCH(QString, from);
-        QFETCH(bool, backwards);
-        QFETCH(QString, lands);
+        QFETCH(QStringList, row);
         m_form->Command33_Click();
         QWidget* dialog = m_form->comDialog();
-        if (!check.isEmpty())
-            QTest::mouseClick(dialog->findChild<QWidget*>(check), Qt::LeftButton, {}, {5, 5});
+        if (row[0] != "-")
+            QTest::mouseClick(dialog->findChild<QWidget*>(row[0]), Qt::LeftButton, {}, {5, 5});
         dialog->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), dialog);
-        dialog->findChild<QWidget*>(from)->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), backwards ? Qt::Key_Backtab : Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), lands);
+        dialog->findChild<QWidget*>(row[1])->setFocus();
+        QTest::keyClick(QApplication::focusWidget(),
+                        row[2] == "Tab" ? Qt::Key_Tab : Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), row[3]);
     }
 
     // Whatever a screen reader reads is plain text, in every window, and the
@@ -326,14 +310,6 @@ class TstAccess : public QObject
         QApplication::setFont(desktopFont);
         QVERIFY(!designed.isNull());
         QCOMPARE(underDark, designed);
-    }
-
-    // A status read's answer is told in words, the focus left where it was.
-    void statusReadSpeaks()
-    {
-        QTest::mouseClick(qobject_cast<QPushButton*>(widget("Command44")), Qt::LeftButton);
-        QTRY_COMPARE(widget("Label25")->findChild<Announcer*>()->spoken(), "Power ON");
-        QCOMPARE(QApplication::focusWidget(), widget("Command44"));
     }
 
     // The focused button shows a dotted ring that stands out from its face

@@ -75,9 +75,7 @@ class TstReference : public QObject
     ShellHarness m_harness;
     std::unique_ptr<Form1> m_form;
     QPointer<QWidget> m_windows[3];
-    QStringList m_tabChain;
     QStringList m_hiddenAtStart;
-    QStringList m_tabs;
 
     QComboBox* combo(int console) { return m_windows[console]->findChild<QComboBox*>("Combo1"); }
 
@@ -118,7 +116,6 @@ class TstReference : public QObject
                                                    : face->face().name().toUpper();
         if (design["caption"].startsWith("arrow:") && !button->icon().isNull())
             f["caption"] = design["caption"];
-        f["tab"] = m_tabs.value(m_tabChain.indexOf(w->objectName()));
         f["hold"] = yesNo(qobject_cast<HoldButton*>(w));
         if (design["action"] == "shell")
             return f;
@@ -149,15 +146,6 @@ class TstReference : public QObject
                 m_hiddenAtStart << w->objectName();
         m_form->Form_KeyDown(72, 2);
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        for (QWidget* w = m_form->widget("Command17"); !m_tabChain.contains(w->objectName());
-             w = w->nextInFocusChain())
-            if (qobject_cast<QPushButton*>(w))
-                m_tabChain << w->objectName();
-        QMultiMap<int, QString> tabs;
-        for (const Row& r : readTable("mainwindow.tsv"))
-            if (r["kind"] == "button")
-                tabs.insert(r["tab"].toInt(), r["tab"]);
-        m_tabs = tabs.values();
         m_form->Command33_Click();
         m_form->Command74_Click();
         m_form->Command77_Click();
@@ -176,7 +164,6 @@ class TstReference : public QObject
         QCOMPARE(expandReadNames().size(), readTable("expandread.tsv").size() - 1);
         QCOMPARE(basicCommandRows().size(), combo(1)->count());
         QCOMPARE(mainWindowTable().size() + 1, readTable("mainwindow.tsv").size());
-        QCOMPARE(m_tabChain.size(), m_tabs.size());
     }
 
     void catalogue_data()
