@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -131,32 +130,6 @@ class TstShell : public QObject
         QFETCH(QPoint, client);
         QCOMPARE(designedPlace(screen, available, QMargins(0, 32, 0, 0), QRect(462, 315, 207, 267)),
                  client);
-    }
-
-    // Under Wayland the compositor places the window; the full view must
-    // still show whole where the output has room for it. Run under weston by
-    // tests/e2e/wayland_views.sh, which gives the screenshot tool.
-    void waylandFullViewWhole()
-    {
-        if (QGuiApplication::platformName() != "wayland")
-            QSKIP("under Wayland only: tests/e2e/wayland_views.sh");
-        start("ComPort=6", {6});
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        m_form->Form_KeyDown(72, 2);
-        // Rows of the window's own grey, #C0C0C0: every row of its client area
-        // has some at its left edge; the wallpaper has it in a pixel or two.
-        // Whole: as many rows as its client area, none on the output's last.
-        const auto whole = [this] {
-            QTemporaryDir dir;
-            QProcess::execute("sh", {"-c", "cd \"$0\" && weston-screenshooter", dir.path()});
-            const QImage shot(dir.filePath(QDir(dir.path()).entryList({"*.png"}).value(0)));
-            int rows = 0, grey = 0;
-            for (int y = 0; y < shot.height(); rows += grey >= 4, ++y)
-                for (int x = grey = 0; x < shot.width(); ++x)
-                    grey += shot.pixel(x, y) == qRgb(0xC0, 0xC0, 0xC0);
-            return rows >= m_form->height() && grey < 4;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(whole(), 10000);
     }
 
     void comThenEndOrClose_data()
