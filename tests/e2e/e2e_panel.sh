@@ -17,8 +17,6 @@ click "$dialog" 56 196 && click "$dialog" 160 108
 main=$(window "ORVA   MV-TR58  CONTROL")
 check "OK on COM5 shows the panel and stores it" grep -q "ComPort=5" "$XDG_CONFIG_HOME/ORVA/ORVA.conf"
 
-click "$main" 40 50
-check "ON sends C00" retry sent_at_least 'C00\r' 1
 xdotool windowfocus --sync "$main" 2>/dev/null; xdotool key --clearmodifiers ctrl+h
 sleep 0.3
 click "$main" 464 408

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The panel under Wayland, on a headless weston of its own (pixman, so that
-# weston-screenshooter reads it back) with a 1024 x 600 output or the size
-# given: the window must be placed where its full view, 507 px of client area
-# below its collapsed one's top, fits on the output, since a compositor keeps
-# a window's top-left corner as it grows. The client area is found on the
-# shot by the window's own grey, #C0C0C0 (the wallpaper has it in stray
-# pixels only, which an erosion removes). A manual check: it needs weston and
-# qt6-wayland, which the suite does not.
+# Under a headless weston of its own (pixman, so weston-screenshooter reads
+# it back), the panel must be placed where its full view (507 px of client
+# area) fits on the output, as a compositor keeps a window's top-left corner
+# as it grows. Its client area is its grey, #C0C0C0, on the shot (an erosion
+# drops the wallpaper's stray ones). Manual: it needs weston and qt6-wayland.
 #   wayland_views.sh ORVA_CONTROL ORVA_PROJECTOR_SIM [WIDTHxHEIGHT]
 set -uo pipefail
 panel=$1 sim=$2 size=${3:-1024x600} work=$(mktemp -d) pids=()
