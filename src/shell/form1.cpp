@@ -246,7 +246,7 @@ void Form1::captionOpenClose(const QString& caption)
     button->setAccessibleDescription(
         open ? QStringLiteral("Below the window's edge. Shows the TxD and RxD trace, the status "
                               "reads and the STATUS line again.")
-             : QStringLiteral("Hides the trace, the status reads and the STATUS line."));
+             : QStringLiteral("Hides the trace and all that lies below it."));
 }
 
 int Form1::outerHeight() const
