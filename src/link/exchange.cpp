@@ -30,6 +30,8 @@ Exchange::Exchange(MSComm* comm, ProgramValues* values, QObject* parent)
     connect(m_comm, &MSComm::portBack, this,
             [this](int portNo) { tell(QStringLiteral(" Port back: COM%1").arg(portNo), false); });
     connect(m_comm, &MSComm::opened, this, &Exchange::dropNotice);
+    // A notice about the port in use ("back") is not true of a closed one.
+    connect(m_comm, &MSComm::closed, this, &Exchange::dropNotice);
     // Shown while the window waits for a network port; the standing notice
     // is back when that is over.
     connect(m_comm, &MSComm::opening, this, [this](const QString& what) {

@@ -79,8 +79,8 @@ class Exchange : public QObject
 
   private:
     // Shows a notice on the STATUS line and passes it on. A notice stands on
-    // the STATUS line through the display clearing until a send goes out or
-    // the port is open again.
+    // the STATUS line through the display clearing until a send goes out,
+    // the port is open again or the open port is closed.
     void tell(const QString& text, bool trouble);
     void dropNotice();
 

@@ -62,10 +62,13 @@ void MSComm::stopReopening()
 void MSComm::setPortOpen(bool open)
 {
     if (!open) {
+        const bool wasOpen = PortOpen();
         // The line goes with its watch: nothing reopens behind the caller.
         if (m_line)
             m_line->close();
         m_line.reset();
+        if (wasOpen)
+            emit closed();
         return;
     }
     if (PortOpen())

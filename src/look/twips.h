@@ -20,6 +20,10 @@ constexpr QRect twipsRect(int left, int top, int width, int height)
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
+// Title bar and borders as designed (the main window's full height less its
+// client height); it stands in for a frame not known before a window shows.
+constexpr int kDesignedFrameTwips = 480;
+
 // The main window's client area as designed.
 constexpr int kClientWidth = 10380;
 constexpr int kClientHeight = 7605;

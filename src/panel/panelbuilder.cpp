@@ -61,7 +61,8 @@ QAccessibleInterface* groupFrameAccessible(const QString& classname, QObject* ob
 }
 
 // The views cut the window short: what lies below its edge is out of sight
-// and must not take the focus (nor a Space meant for something else).
+// and must not take the focus (nor a Space meant for something else), but
+// for a way back to it.
 class ShownAreaFocus : public QObject
 {
   public:
@@ -87,7 +88,9 @@ class ShownAreaFocus : public QObject
         QWidget* focused = form->focusWidget();
         for (auto it = m_designed.cbegin(); it != m_designed.cend(); ++it) {
             const QRect place(it.key()->mapTo(form, QPoint()), it.key()->size());
-            it.key()->setFocusPolicy(form->rect().intersects(place) ? it.value() : Qt::NoFocus);
+            const bool reach =
+                form->rect().intersects(place) || it.key()->property(kReachableOutOfSight).toBool();
+            it.key()->setFocusPolicy(reach ? it.value() : Qt::NoFocus);
         }
         if (focused && focused->focusPolicy() == Qt::NoFocus) {
             QWidget* next = focused->nextInFocusChain();

@@ -7,16 +7,20 @@
 #include "look/look.h"
 #include "look/twips.h"
 #include "numbers.h"
+#include "shell/placement.h"
 #include "storedsettings.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTextDocument>
+#include <algorithm>
 #include <utility>
 
 namespace orva
@@ -61,8 +65,8 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
     QFont font = captionFont(9);
     font.setBold(false);
     holdDesignedLook(this, font);
-    setGeometry(twipsRect(6930, 4725, 3105, 4005));
     setFixedSize(toPixels(3105), toPixels(4005));
+    placeOnScreen();
 
     auto* frame1 = new QGroupBox(QStringLiteral("Baud Rate"), this);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -143,6 +147,23 @@ Form2::Form2(QWidget* mainWindow, MSComm* comm, ProgramValues* values, MessageBo
 
     Form_Load();
     m_text1->setFocus();
+}
+
+void Form2::placeOnScreen()
+{
+    // At its designed place, unless that runs off the screen's free part (at
+    // twice the scale, on a small display): then moved in as the main window
+    // is. The frame is not known yet; the designed one stands in for it.
+    const QScreen* s =
+        m_main && m_main->screen() ? m_main->screen() : QGuiApplication::primaryScreen();
+    const QRect designed = twipsRect(6930, 4725, 3105, 4005);
+    if (!s) {
+        setGeometry(designed);
+        return;
+    }
+    const QMargins frame(0, toPixels(kDesignedFrameTwips), 0, 0);
+    setGeometry(QRect(designedPlace(s->geometry(), s->availableGeometry(), frame, designed),
+                      designed.size()));
 }
 
 void Form2::Form_Load()
@@ -247,6 +268,18 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     // An adapter plugged in while the dialog is open shows in the next tip.
     if (event->type() == QEvent::ToolTip)
         showTip(static_cast<QWidget*>(watched));
+    // An arrow moves the choice along with the focus only from a marked
+    // option; with none marked yet (nothing stored), the focused one is
+    // marked first, so the first arrow press chooses as every later one does.
+    if (event->type() == QEvent::KeyPress && watched != m_text1) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool arrow =
+            key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+        const bool noneMarked = std::none_of(std::begin(m_options) + 2, std::end(m_options),
+                                             [](const QRadioButton* o) { return o->isChecked(); });
+        if (arrow && noneMarked)
+            static_cast<QRadioButton*>(watched)->setChecked(true);
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -41,6 +41,7 @@ class Form2 : public QDialog
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void placeOnScreen();
     void optionMarked(int index);
     // Marks the rate option for BaudCode and hands its settings to the port.
     void applyRate();

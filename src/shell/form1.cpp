@@ -22,8 +22,12 @@
 #include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+#include <utility>
 
 namespace orva
 {
@@ -57,6 +61,10 @@ Form1::Form1(Hooks hooks, QWidget* parent)
     font.setBold(false);
     holdDesignedLook(this, font, QColor(0xC0, 0xC0, 0xC0));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orva-control.png")));
+    // The window's one key, which nothing on it shows.
+    setAccessibleDescription(
+        QStringLiteral("Ctrl+H shows the whole window: the TxD and RxD trace, the status reads, "
+                       "the STATUS line and the two console buttons."));
 
     m_widgets = buildMainWindow(this);
     for (const WidgetRow& row : mainWindowTable()) {
@@ -211,16 +219,11 @@ void Form1::Command33_Click()
 
 void Form1::Command34_Click()
 {
-    auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")));
-    if (outerHeight() >= kHighThreshold) {
-        setOuterHeight(kCollapsedHeight);
-        if (button)
-            button->setText(QStringLiteral("OPEN"));
-    } else {
-        setOuterHeight(kExpandedHeight);
-        if (button)
-            button->setText(QStringLiteral("CLOSE"));
-    }
+    // The caption first: it decides whether the button stays in reach when
+    // the new view leaves it below the edge.
+    const bool collapse = outerHeight() >= kHighThreshold;
+    captionOpenClose(collapse ? QStringLiteral("OPEN") : QStringLiteral("CLOSE"));
+    setOuterHeight(collapse ? kCollapsedHeight : kExpandedHeight);
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift)
@@ -229,11 +232,27 @@ void Form1::Form_KeyDown(int keyCode, int shift)
     constexpr int kCtrlMask = 2;
     if (keyCode != kKeyH || shift != kCtrlMask)
         return;
-    setOuterHeight(kFullHeight);
-    if (auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")))) {
-        button->setText(QStringLiteral("CLOSE"));
+    captionOpenClose(QStringLiteral("CLOSE"));
+    if (QWidget* button = widget(QStringLiteral("Command34")))
         button->show();
-    }
+    setOuterHeight(kFullHeight);
+}
+
+void Form1::captionOpenClose(const QString& caption)
+{
+    auto* button = qobject_cast<QPushButton*>(widget(QStringLiteral("Command34")));
+    if (!button)
+        return;
+    button->setText(caption);
+    // OPEN lies below the collapsed window's edge: the keyboard is the way
+    // to it (Tab, Space), so it keeps its place in the Tab order and says
+    // what it does.
+    const bool open = caption == QLatin1String("OPEN");
+    button->setProperty(kReachableOutOfSight, open);
+    button->setAccessibleDescription(
+        open ? QStringLiteral("Below the window's edge. Shows the TxD and RxD trace, the status "
+                              "reads and the STATUS line again.")
+             : QStringLiteral("Hides the trace and all that lies below it."));
 }
 
 int Form1::outerHeight() const
@@ -243,6 +262,11 @@ int Form1::outerHeight() const
 
 void Form1::setOuterHeight(int twips)
 {
+    // Still at the full view's height for the compositor: this view follows.
+    if (m_heldHeight != 0) {
+        m_heldHeight = twips;
+        return;
+    }
     setFixedSize(width(), clientPixels(twips));
     // A taller view must not reach below the screen.
     if (isVisible())
@@ -267,6 +291,21 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A Wayland client cannot move its window: the compositor places it as
+    // it maps, with the size it has then, and keeps its top-left corner as
+    // it grows. So it maps at the full view's height, which is then found
+    // room for, and takes its own height once shown; every view then fits
+    // where the full one did.
+    if (event->spontaneous() || m_heldHeight != 0 ||
+        !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
+    m_heldHeight = outerHeight();
+    setFixedSize(width(), clientPixels(kFullHeight));
+}
+
 bool Form1::event(QEvent* event)
 {
     // A release that never comes (another window took the mouse, a modal box
@@ -282,6 +321,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // Key preview: the window sees each key press once, at its first
     // receiver (the widget with the focus), and does not consume it.
+    // Shown at the full view's height: the compositor has placed it.
+    if (event->type() == QEvent::Expose && m_heldHeight != 0 &&
+        watched == static_cast<QObject*>(windowHandle()) && windowHandle()->isExposed())
+        QTimer::singleShot(0, this, [this] {
+            if (m_heldHeight != 0)
+                setOuterHeight(std::exchange(m_heldHeight, 0));
+        });
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         QWidget* first = QApplication::focusWidget();
         if (!first || first->window() != this)

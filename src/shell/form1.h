@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/program.h"
+#include "look/twips.h"
 #include "settings/form2.h"
 
 #include <QCoreApplication>
@@ -33,7 +34,7 @@ class Form1 : public QWidget
     static constexpr int kFullHeight = 8085;
     // Title bar and borders as designed; the client area is what is set, so
     // the views do not depend on the frame a window manager draws.
-    static constexpr int kFrameTwips = 480;
+    static constexpr int kFrameTwips = kDesignedFrameTwips;
     static constexpr int kHighThreshold = 6000;
 
     // What the window asks of the world outside it; tests replace both.
@@ -78,11 +79,13 @@ class Form1 : public QWidget
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     bool pressWithEnter(QWidget* focused, const QKeyEvent* key);
+    void captionOpenClose(const QString& caption);
     void showComDialog(bool modal);
     void showNotice(const QString& text);
     // A lasting cue on COM while a port notice asks the user to act.
@@ -102,6 +105,9 @@ class Form1 : public QWidget
     QPointer<ConsoleWindow> m_form4;
     Connecting* m_connecting;
     bool m_closing = false;
+    // Under Wayland, the view's own height while the window first shows at
+    // the full view's; 0 otherwise.
+    int m_heldHeight = 0;
     std::optional<qint16> m_startPort;
     std::optional<quint8> m_startBaud;
 };

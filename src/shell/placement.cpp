@@ -30,6 +30,14 @@ QPoint keepOnScreen(const QRect& available, const QMargins& frame, const QSize& 
     return {x, y};
 }
 
+QPoint designedPlace(const QRect& screen, const QRect& available, const QMargins& frame,
+                     const QRect& client)
+{
+    const QPoint corner(frame.left(), frame.top());
+    const QPoint designed = screen.topLeft() + client.topLeft() - corner;
+    return keepOnScreen(available, frame, client.size(), designed) + corner;
+}
+
 QPoint centreOnScreen(const QRect& available, const QMargins& frame, const QSize& client)
 {
     const QSize outer = frameSize(frame, client);

@@ -16,6 +16,12 @@ namespace orva
 QPoint keepOnScreen(const QRect& available, const QMargins& frame, const QSize& client,
                     QPoint framePos);
 
+// Where the client area of a window designed at a place on its screen goes
+// (client.topLeft() measured from the screen's top-left corner): there when
+// its whole frame fits available, otherwise moved in as keepOnScreen does.
+QPoint designedPlace(const QRect& screen, const QRect& available, const QMargins& frame,
+                     const QRect& client);
+
 // The frame centred in available, then kept on it.
 QPoint centreOnScreen(const QRect& available, const QMargins& frame, const QSize& client);
 

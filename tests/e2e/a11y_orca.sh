@@ -7,10 +7,17 @@
 #   a11y_orca.sh ORVA_CONTROL ORVA_PROJECTOR_SIM [gtk3]
 # gtk3: Qt's GTK platform theme with GTK's dark Adwaita, as on a GNOME desktop.
 set -uo pipefail
+# Orca starts only where no other Orca of this user runs; ending that one is
+# the user's call, and checking beside it would fail every step.
+if other=$(pgrep -u "$(id -u)" -x orca); then
+    echo "Another screen reader runs for this user (Orca, PID $(echo $other)): Orca will not start"
+    echo "beside it. End it, or run this check as another user. Nothing was checked."
+    exit 2
+fi
 [ -n "${ORCA_CHECK_BUS:-}" ] || exec env ORCA_CHECK_BUS=1 dbus-run-session -- "$0" "$@"
 panel=$1 sim=$2 theme=${3:-} work=$(mktemp -d) pids=() failures=0
 # ORCA_LOG=FILE keeps Orca's whole debug log.
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; cp "$work/orca.log" "${ORCA_LOG:-/dev/null}"; rm -rf "$work"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; cp "$work/orca.log" "${ORCA_LOG:-/dev/null}" 2>/dev/null; rm -rf "$work"' EXIT
 retry() { for _ in $(seq 150); do "$@" && return 0; sleep 0.1; done; return 1; }
 window() { retry xdotool search --name "$1" 2>/dev/null | head -1; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
@@ -47,7 +54,15 @@ never() {
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
 retry test -s "$work/display"
-export DISPLAY=:$(cat "$work/display") HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data QT_QPA_PLATFORM=xcb
+export DISPLAY=:$(cat "$work/display") HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
+    XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+# A speech-dispatcher of its own (its socket in the private runtime folder)
+# that speaks into libao's null driver: with no sound device to play to, the
+# system's configuration stalls Orca after its first words.
+mkdir -p -m 700 "$XDG_RUNTIME_DIR" && mkdir -p "$XDG_CONFIG_HOME"
+cp -r /etc/speech-dispatcher "$XDG_CONFIG_HOME/"
+echo 'AudioOutputMethod "libao"' >>"$XDG_CONFIG_HOME/speech-dispatcher/speechd.conf"
+echo default_driver=null >"$HOME/.libao"
 [ "$theme" = gtk3 ] && export QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
 retry gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method \
