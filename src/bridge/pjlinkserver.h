@@ -41,6 +41,7 @@ class PjlinkServer : public QObject
     void setNotified(const QList<QHostAddress>& addresses) { m_fixedNotified = addresses; }
     void announce();
     int connections() const { return m_connections; }
+    quint16 port() const { return m_port; }
 
   private:
     void accept();
