@@ -25,6 +25,9 @@ ProjectorLine::ProjectorLine(qint16 portNo, quint8 baudCode, const pjlink::Ident
     m_release.setSingleShot(true);
     m_release.setInterval(kRelease);
     connect(&m_release, &QTimer::timeout, this, &ProjectorLine::release);
+    m_follow.setSingleShot(true);
+    m_follow.setInterval(kFollowEvery);
+    connect(&m_follow, &QTimer::timeout, this, &ProjectorLine::followPower);
     connect(&m_exchange, &Exchange::received, this, &ProjectorLine::onReceived);
     connect(&m_exchange, &Exchange::answered, this, &ProjectorLine::onAnswered);
     // The bridge does not wait for a lost port to come back: the next request
@@ -118,6 +121,12 @@ void ProjectorLine::finish(const QByteArray& answer)
     m_job.reset();
     for (const QByteArray& line : pjlink::notifications(m_before, m_observed))
         emit notification(line);
+    // Warming up or cooling down: told when it is over.
+    const bool moving = m_observed.power == "2" || m_observed.power == "3";
+    if (work.request.command == "POWR" && work.request.param != "?")
+        m_followReads = 0;
+    if (moving && m_followReads < kFollowReads)
+        m_follow.start();
     if (work.owner)
         work.done(answer);
     m_release.start();
@@ -141,6 +150,12 @@ bool ProjectorLine::open()
     }
     m_lastFailure.clear();
     return true;
+}
+
+void ProjectorLine::followPower()
+{
+    ++m_followReads;
+    submit(pjlink::Request{'2', "POWR", "?"}, this, [](const QByteArray&) {});
 }
 
 void ProjectorLine::release()

@@ -29,6 +29,11 @@ class ProjectorLine : public QObject
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kRelease{2000};
+    // After a power command, the power state is read this often until it has
+    // arrived (on or stand-by), at most kFollowReads times, so its
+    // notification is told; the line is let go in between.
+    static constexpr std::chrono::milliseconds kFollowEvery{5000};
+    static constexpr int kFollowReads = 36;
     using Done = std::function<void(const QByteArray& answer)>;
 
     ProjectorLine(qint16 portNo, quint8 baudCode, const pjlink::Identity& identity,
@@ -59,6 +64,7 @@ class ProjectorLine : public QObject
     void finish(const QByteArray& answer);
     bool open();
     void release();
+    void followPower();
 
     qint16 m_portNo;
     quint8 m_baudCode;
@@ -68,6 +74,8 @@ class ProjectorLine : public QObject
     ProgramValues m_values;
     Exchange m_exchange;
     QTimer m_release;
+    QTimer m_follow;
+    int m_followReads = 0;
     QList<Work> m_queue;
     std::optional<Work> m_work;
     std::optional<pjlink::Job> m_job;

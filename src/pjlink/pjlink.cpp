@@ -225,13 +225,14 @@ std::optional<QByteArrayView> afterDigest(QByteArrayView line, QByteArrayView ex
 QList<QByteArray> notifications(const Observed& before, const Observed& after)
 {
     QList<QByteArray> lines;
-    // Power is told when it has arrived: on, or in stand-by.
-    if (after.power != before.power && (after.power == "0" || after.power == "1"))
-        lines << "%2POWR=" + after.power + '\r';
+    // A first sight is no change. Power is told when it has arrived: on, or
+    // in stand-by.
     const auto told = [&](const char* command, const QByteArray& was, const QByteArray& is) {
-        if (!is.isEmpty() && is != was)
+        if (!was.isEmpty() && !is.isEmpty() && is != was)
             lines << "%2" + QByteArray(command) + '=' + is + '\r';
     };
+    if (after.power == "0" || after.power == "1")
+        told("POWR", before.power, after.power);
     told("INPT", before.input, after.input);
     told("AVMT", before.mute, after.mute);
     told("ERST", before.errors, after.errors);
@@ -360,7 +361,11 @@ Job::Step Job::power()
         }
         return state == '0' || state == '2' ? done("OK") : send("C01");
     }
-    return acked(1) ? done("OK") : fail(Error::Failure);
+    if (!acked(1))
+        return fail(Error::Failure);
+    // Switched: warming up or cooling down from now on.
+    m_observed.power = p == "1" ? "3" : "2";
+    return done("OK");
 }
 
 Job::Step Job::input()

@@ -75,7 +75,8 @@ struct Observed {
     QByteArray input3 = "21";
 };
 
-// The notification lines for what changed between two observations.
+// The notification lines for what changed between two observations; what
+// was not known before has not changed.
 QList<QByteArray> notifications(const Observed& before, const Observed& after);
 // "%2LKUP=aa:bb:cc:dd:ee:ff" and "%2ACKN=…" for a MAC address of six bytes.
 QByteArray linkUp(QByteArrayView mac);
