@@ -181,6 +181,22 @@ class TestPjlinkBridge : public QObject
         QCOMPARE(Client(m_port).request("%1CLSS ?"), QByteArray("%1CLSS=2"));
     }
 
+    // The projector's faults: power told as ERR4, ERST says which.
+    void abnormalities()
+    {
+        using A = sim::ProjectorModel::Abnormality;
+        Client client(m_port);
+        for (const auto& [fault, digits] :
+             {std::pair{A::Temperature, "002000"}, std::pair{A::Lamp, "020000"},
+              std::pair{A::Power, "000002"}}) {
+            m_peer->model().setAbnormality(fault);
+            QCOMPARE(client.request("%1POWR ?"), QByteArray("%1POWR=ERR4"));
+            QCOMPARE(client.request("%1ERST ?"), "%1ERST=" + QByteArray(digits));
+        }
+        m_peer->model().setAbnormality(A::None);
+        QCOMPARE(client.request("%1ERST ?"), QByteArray("%1ERST=000000"));
+    }
+
     // Last: switched on, the bridge follows the warming up to its end.
     void notificationsOfChanges()
     {
