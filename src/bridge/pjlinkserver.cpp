@@ -239,6 +239,12 @@ void PjlinkServer::onSearch()
         const QNetworkDatagram datagram = m_udp.receiveDatagram(64);
         if (!pjlink::isSearch(datagram.data()))
             continue;
+        if (!m_searchSecond.isValid() || m_searchSecond.elapsed() >= 1000) {
+            m_searchSecond.start();
+            m_searchAnswers = 0;
+        }
+        if (++m_searchAnswers > kMaxSearchAnswers)
+            continue;
         const QHostAddress from = plain(datagram.senderAddress());
         const QByteArray answer =
             pjlink::searchAnswer(macOf(interfaceFor(from, int(datagram.interfaceIndex()))));

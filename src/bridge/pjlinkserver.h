@@ -3,6 +3,7 @@
 
 #include "pjlink/pjlink.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -30,6 +31,9 @@ class PjlinkServer : public QObject
     // Bytes a connection may have sent and not had answered yet.
     static constexpr int kMaxPending = 1024;
     static constexpr int kMaxNotified = 8;
+    // Searches answered in one second at most: an answer is longer than the
+    // search, so a flood with forged senders is not passed on in full.
+    static constexpr int kMaxSearchAnswers = 20;
 
     // An empty password lets every controller in.
     PjlinkServer(ProjectorLine* line, const QByteArray& password, QObject* parent = nullptr);
@@ -59,6 +63,8 @@ class PjlinkServer : public QObject
     QList<QHostAddress> m_fixedNotified;
     // The controllers that called last, newest first.
     QList<QHostAddress> m_callers;
+    QElapsedTimer m_searchSecond;
+    int m_searchAnswers = 0;
 
     friend class Session;
 };
