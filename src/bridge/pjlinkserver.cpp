@@ -88,10 +88,13 @@ class Session : public QObject
 
     void take()
     {
+        // A line may carry the digest in front of its request.
+        const qsizetype limit =
+            pjlink::kMaxLine + (m_expected.isEmpty() ? 0 : pjlink::kDigestLength);
         while (!m_busy && m_socket->state() == QAbstractSocket::ConnectedState) {
             const qsizetype cr = m_pending.indexOf('\r');
             if (cr < 0) {
-                if (m_pending.size() > pjlink::kMaxLine) {
+                if (m_pending.size() > limit) {
                     // Over-long: answered when its header says what it is, and
                     // the rest is dropped up to its carriage return.
                     if (!m_discarding)
@@ -111,7 +114,7 @@ class Session : public QObject
                 continue;
             }
             m_idle.start();
-            if (line.size() > pjlink::kMaxLine) {
+            if (line.size() > limit) {
                 answerOverLong(line);
                 continue;
             }
