@@ -45,11 +45,21 @@ file(CREATE_LINK orva-control ${CMAKE_BINARY_DIR}/completion/orva-pjlink SYMBOLI
 install(FILES ${CMAKE_BINARY_DIR}/completion/orva-projector-sim
               ${CMAKE_BINARY_DIR}/completion/orva-pjlink
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-# The PJLink bridge's service, one instance per port. Debian 12 keeps units in
-# /lib (its usr-merge moves them later); the unit starts /usr/bin/orva-pjlink,
-# the package's.
-set(ORVA_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Where the systemd unit goes")
-install(FILES ${ORVA_DATA_DIR}/systemd/orva-pjlink@.service DESTINATION ${ORVA_SYSTEMD_UNIT_DIR})
+# The PJLink bridge's service, one instance per port, starting the orva-pjlink
+# of the prefix it is installed to (/usr in the package), written at install
+# time, when that prefix is known.
+set(ORVA_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
+  "Where the systemd unit goes, under the prefix when relative")
+set(orva_unit_dir "${ORVA_SYSTEMD_UNIT_DIR}")
+if(NOT IS_ABSOLUTE "${orva_unit_dir}")
+  set(orva_unit_dir "\${CMAKE_INSTALL_PREFIX}/${orva_unit_dir}")
+endif()
+install(CODE "
+  file(READ \"${ORVA_DATA_DIR}/systemd/orva-pjlink@.service\" unit)
+  string(REPLACE \"/usr/bin/\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\" unit \"\${unit}\")
+  set(dir \"\$ENV{DESTDIR}${orva_unit_dir}\")
+  message(STATUS \"Installing: \${dir}/orva-pjlink@.service\")
+  file(WRITE \"\${dir}/orva-pjlink@.service\" \"\${unit}\")")
 # AppStream tools look the file up by the component id.
 install(FILES ${ORVA_DATA_DIR}/orva-control.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo

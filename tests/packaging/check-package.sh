@@ -106,7 +106,7 @@ check "installed simulator links COM5" wait_for 10 test -L "$XDG_CONFIG_HOME/ORV
 check "installed orva-control --send CR0 answers on the simulator's port" \
     bash -c "env -u DISPLAY /usr/bin/orva-control --send CR0 | grep -qx 'STATUS: Stand by'"
 # The PJLink bridge's unit as systemd reads it, an instance for COM5, and its sandbox.
-units=$work/units && mkdir -p "$units" && cp /lib/systemd/system/orva-pjlink@.service "$units/orva-pjlink@5.service"
+units=$work/units && mkdir -p "$units" && cp /usr/lib/systemd/system/orva-pjlink@.service "$units/orva-pjlink@5.service"
 check "systemd-analyze verify orva-pjlink@5.service" \
     logged verify systemd-analyze verify --man=no "$units/orva-pjlink@5.service"
 exposure() { systemd-analyze security --offline=true "$units/orva-pjlink@5.service" 2>/dev/null |
@@ -149,5 +149,5 @@ check "panel ends on SIGTERM" wait_for 10 bash -c "! kill -0 $panel 2>/dev/null"
 # --- Removal ----------------------------------------------------------------------
 check "apt-get remove orva-control" logged remove apt-get remove -y orva-control
 check "package and programs are gone" \
-    bash -c "! dpkg -s orva-control >/dev/null 2>&1 && [ ! -e /usr/bin/orva-control ] && [ ! -e /usr/bin/orva-projector-sim ] && [ ! -e /usr/bin/orva-pjlink ] && [ ! -e /lib/systemd/system/orva-pjlink@.service ]"
+    bash -c "! dpkg -s orva-control >/dev/null 2>&1 && [ ! -e /usr/bin/orva-control ] && [ ! -e /usr/bin/orva-projector-sim ] && [ ! -e /usr/bin/orva-pjlink ] && [ ! -e /usr/lib/systemd/system/orva-pjlink@.service ]"
 finish
