@@ -7,6 +7,7 @@
 #include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
+#include "procstat.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdexcept>
@@ -36,6 +38,10 @@ constexpr int kBlocks = 4;
 constexpr int kPerBlock = 50;
 constexpr int kFirstRequests = 5;
 constexpr auto kIdle = 5s;
+// Connections that send junk, over-long lines or nothing, in rounds, with
+// the resident memory after each round.
+constexpr int kAbuseRounds = 3;
+constexpr int kAbusePerRound = 500;
 
 double ms(Clock::duration d)
 {
@@ -85,7 +91,8 @@ class Controller
         const int one = 1;
         ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         if (::connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
-            throw std::runtime_error("cannot connect to the bridge");
+            throw std::runtime_error(std::string("cannot connect to the bridge: ") +
+                                     std::strerror(errno));
     }
     ~Controller() { ::close(m_fd); }
     QByteArray line()
@@ -117,6 +124,7 @@ class Controller
     }
 
     Clock::time_point answeredAt;
+    int fd() const { return m_fd; }
 
   private:
     int m_fd = -1;
@@ -162,6 +170,37 @@ QList<double> directRoundTrips(int portNo, int count)
     return took;
 }
 
+// One round of controllers that misbehave, from a thread while the caller's
+// event loop serves the bridge: binary junk, a line of 4 KiB, a request
+// left unfinished; each closes at once.
+int abuse(quint16 port)
+{
+    int refused = 0;
+    std::atomic<bool> done{false};
+    std::thread client([&] {
+        const QByteArray junk(4096, '\xff'), longLine = "%1NAME " + QByteArray(4096, 'x') + '\r';
+        for (int i = 0; i < kAbusePerRound; ++i) {
+            try {
+                Controller c(port);
+                const QByteArray& text = i % 3 == 0 ? junk : i % 3 == 1 ? longLine : "%1POWR";
+                [[maybe_unused]] const ssize_t n = ::write(c.fd(), text.constData(), text.size());
+            } catch (const std::runtime_error&) {
+                // The machine's own limits (a backlog, ports in TIME_WAIT):
+                // counted, not the bridge's doing.
+                ++refused;
+            }
+        }
+        done = true;
+    });
+    // However long the machine takes: the client needs the bridge served.
+    while (!done)
+        runFor(5ms);
+    client.join();
+    // The bridge's side of the last connections closes.
+    runFor(200ms);
+    return refused;
+}
+
 } // namespace
 
 void printPjlinkFigures(int portNo)
@@ -203,6 +242,15 @@ void printPjlinkFigures(int portNo)
     const auto cpuBefore = cpuTime();
     runFor(kIdle);
     const double idleCpu = ms(cpuTime() - cpuBefore) / double(kIdle / 1s);
+    QList<qint64> resident{residentKiB()};
+    int refused = 0;
+    for (int round = 0; round < kAbuseRounds; ++round) {
+        refused += abuse(server.port());
+        resident << residentKiB();
+    }
+    QStringList kib;
+    for (qint64 k : resident)
+        kib << QString::number(k);
 
     const Figures b = figures(bridged), d = figures(direct), f = figures(first);
     std::printf("PJLink bridge, POWR ? (CR0 on the line), %d each, in ms    median  p99\n",
@@ -218,6 +266,12 @@ void printPjlinkFigures(int portNo)
     std::printf("  line let go after the last answer (%d)                  %6.0f  %6.0f (max)\n",
                 int(release.size()), figures(release).median, figures(release).p99);
     std::printf("  CPU while idle, line let go: %.3f ms per s\n", idleCpu);
+    std::printf("  resident KiB before and after each %d connections of junk, 4 KiB lines, "
+                "unfinished requests: %s\n",
+                kAbusePerRound, qPrintable(kib.join(QStringLiteral(", "))));
+    controller.roundTrip("%1CLSS ?\r", &answer);
+    std::printf("  still serving after them: %s (connections the machine refused: %d)\n",
+                answer.constData(), refused);
 }
 
 } // namespace orva::bench
