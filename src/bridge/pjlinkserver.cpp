@@ -5,6 +5,7 @@
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
@@ -195,6 +196,9 @@ class Session : public QObject
 PjlinkServer::PjlinkServer(ProjectorLine* line, const QByteArray& password, QObject* parent)
     : QObject(parent), m_line(line), m_password(password)
 {
+    // Controllers reach the bridge directly, whatever proxy the machine sets.
+    m_tcp.setProxy(QNetworkProxy::NoProxy);
+    m_udp.setProxy(QNetworkProxy::NoProxy);
     connect(&m_tcp, &QTcpServer::newConnection, this, &PjlinkServer::accept);
     connect(&m_udp, &QUdpSocket::readyRead, this, &PjlinkServer::onSearch);
     connect(m_line, &ProjectorLine::notification, this, &PjlinkServer::notify);
