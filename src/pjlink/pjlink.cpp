@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pjlink.h"
 
+#include "link/replytrace.h"
+
 #include <QCryptographicHash>
 
 #include <algorithm>
@@ -95,42 +97,52 @@ std::optional<bool> onOff(const QByteArray& reply)
     return std::nullopt;
 }
 
+// The panel's STATUS words for a status read's reply, an ACK in front taken
+// off: the bridge reads a reply as the panel shows it.
+QString statusWords(const char* read, const QByteArray& reply)
+{
+    QByteArrayView bytes(reply);
+    while (bytes.startsWith(Ack))
+        bytes = bytes.sliced(1);
+    ReplyTrace trace;
+    trace.append(bytes);
+    return trace.decode(QByteArray(read) + '\r', QString()).value_or(QString());
+}
+
+bool is(const QString& words, const char* text)
+{
+    return words == QLatin1String(text);
+}
+
 // PJLink's power state from the status read "CR0": 0 stand-by, 1 on,
 // 2 cooling down, 3 warming up (the projector's count down); 'E' for the
-// projector's abnormalities.
+// projector's abnormalities, 0 for a reply that says nothing.
 char powerState(const QByteArray& reply)
 {
-    const auto text = readText(reply);
-    if (!text || text->size() < 2)
-        return 0;
-    const QByteArrayView code = text->first(2);
-    if (code == "00")
+    const QString words = statusWords("CR0", reply);
+    if (is(words, " Power ON"))
         return '1';
-    if (code == "80")
+    if (is(words, " Stand by"))
         return '0';
-    if (code == "40")
+    if (is(words, " Count down"))
         return '3';
-    if (code == "20")
+    if (is(words, " Cooling down"))
         return '2';
-    for (const char* abnormal : {"10", "08", "18", "28", "48", "88", "21", "81"})
-        if (code == abnormal)
-            return 'E';
-    return 0;
+    return words.isEmpty() ? 0 : 'E';
 }
 
 // Fan, lamp, temperature, cover, filter, other: 0 fine, 1 warning, 2 error.
 QByteArray errorDigits(const QByteArray& status, const QByteArray& lamp, const QByteArray& warn)
 {
     QByteArray digits = "000000";
-    const auto text = readText(status);
-    const QByteArrayView code = text && text->size() >= 2 ? text->first(2) : QByteArrayView();
-    if (code == "08" || code == "18" || code == "28" || code == "48" || code == "88")
+    const QString power = statusWords("CR0", status);
+    if (is(power, " Temperature abnormality"))
         digits[2] = '2';
-    else if (code == "21" || code == "81")
+    else if (is(power, " Lamp Failure"))
         digits[1] = '2';
-    else if (code == "10")
+    else if (is(power, " Power abnormality"))
         digits[5] = '2';
-    if (const auto lit = expandedValue(lamp); lit && lit->size() >= 2 && (*lit)[1] == 'X')
+    if (is(statusWords("CR LAMPSTS", lamp), " Lamp is failure"))
         digits[1] = '2';
     if (const auto near = expandedValue(warn);
         near && !near->isEmpty() && *near != "0" && digits[2] == '0')
@@ -374,30 +386,22 @@ Job::Step Job::input()
     if (p == "?") {
         if (m_replies.isEmpty())
             return send("CR1");
-        const auto text = readText(m_replies[0]);
-        const char number = text && !text->isEmpty() ? text->front() : 0;
+        const QString words = statusWords("CR1", m_replies[0]);
         // The projector tells its input by number; where two PJLink inputs
         // share one, the one chosen last through PJLink is the answer.
         QByteArray value;
-        switch (number) {
-        case '1':
+        if (is(words, " Input 1"))
             value = "11";
-            break;
-        case '2':
+        else if (is(words, " Input 2"))
             value = m_observed.input2;
-            break;
-        case '3':
+        else if (is(words, " Input 3"))
             value = m_observed.input3;
-            break;
-        case '4':
+        else if (is(words, " Wired"))
             value = "51";
-            break;
-        case '5':
+        else if (is(words, " Wireless/Viewer"))
             value = "52";
-            break;
-        default:
+        else
             return fail(Error::Failure);
-        }
         m_observed.input = value;
         return done(value);
     }
@@ -480,8 +484,7 @@ Job::Step Job::lamp()
         return fail(Error::Failure);
     if (m_replies.size() == 1)
         return send("CR LAMPSTS");
-    const auto lit = expandedValue(m_replies[1]);
-    const bool on = lit && lit->size() >= 2 && (*lit)[1] == 'I';
+    const bool on = is(statusWords("CR LAMPSTS", m_replies[1]), " Lamp is ON");
     return done(withoutLeadingZeros(*hours) + (on ? " 1" : " 0"));
 }
 
