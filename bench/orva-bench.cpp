@@ -8,6 +8,7 @@
 #include "connecting.h"
 #include "memory.h"
 #include "panel/holdrepeat.h"
+#include "pjlinkbench.h"
 #include "procstat.h"
 #include "shell/form1.h"
 
@@ -46,6 +47,8 @@ using orva::bench::FarSide;
 using orva::bench::ReceivedLine;
 
 constexpr int kPortNo = 3;
+// The PJLink bridge's far side, beside the panel's.
+constexpr int kPjlinkPortNo = 6;
 // The same kind of far side, behind ser2net on a loopback port.
 constexpr int kNetPortNo = 4;
 constexpr int kConnects = 20;
@@ -829,6 +832,8 @@ int run(bool networkOnly)
     printNetwork(network);
     orva::bench::printConnectingWindow();
     orva::bench::printMemory();
+    std::printf("\n");
+    orva::bench::printPjlinkFigures(kPjlinkPortNo);
     return 0;
 }
 
@@ -842,6 +847,14 @@ int main(int argc, char** argv)
         return 0;
     }
     try {
+        // --pjlink: the PJLink bridge's figures alone.
+        if (app.arguments().contains(QStringLiteral("--pjlink"))) {
+            QTemporaryDir home;
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+            QDir().mkpath(orva::PortMap::portsFolder());
+            orva::bench::printPjlinkFigures(kPjlinkPortNo);
+            return 0;
+        }
         // --network: the network figures alone.
         return run(app.arguments().contains(QStringLiteral("--network")));
     } catch (const std::exception& e) {

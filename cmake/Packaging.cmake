@@ -9,7 +9,7 @@ set(ORVA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
 # --- Compressed manual pages and changelog ----------------------------------
 # -n leaves the name and time out of the header, so the files are reproducible.
 set(orva_gzipped)
-foreach(source man/orva-control.1 man/orva-projector-sim.1 changelog)
+foreach(source man/orva-control.1 man/orva-projector-sim.1 man/orva-pjlink.1 changelog)
   set(output ${CMAKE_BINARY_DIR}/gz/${source}.gz)
   add_custom_command(OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/gz/man
@@ -23,6 +23,7 @@ add_custom_target(orva-gzipped ALL DEPENDS ${orva_gzipped})
 # --- Installed files -------------------------------------------------------
 install(FILES ${CMAKE_BINARY_DIR}/gz/man/orva-control.1.gz
               ${CMAKE_BINARY_DIR}/gz/man/orva-projector-sim.1.gz
+              ${CMAKE_BINARY_DIR}/gz/man/orva-pjlink.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/gz/changelog.gz ${ORVA_DATA_DIR}/copyright
         DESTINATION ${ORVA_DOC_DIR})
@@ -40,8 +41,25 @@ install(FILES ${ORVA_DATA_DIR}/completion/orva-control
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/completion)
 file(CREATE_LINK orva-control ${CMAKE_BINARY_DIR}/completion/orva-projector-sim SYMBOLIC)
+file(CREATE_LINK orva-control ${CMAKE_BINARY_DIR}/completion/orva-pjlink SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/completion/orva-projector-sim
+              ${CMAKE_BINARY_DIR}/completion/orva-pjlink
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The PJLink bridge's service, one instance per port, starting the orva-pjlink
+# of the prefix it is installed to (/usr in the package), written at install
+# time, when that prefix is known.
+set(ORVA_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
+  "Where the systemd unit goes, under the prefix when relative")
+set(orva_unit_dir "${ORVA_SYSTEMD_UNIT_DIR}")
+if(NOT IS_ABSOLUTE "${orva_unit_dir}")
+  set(orva_unit_dir "\${CMAKE_INSTALL_PREFIX}/${orva_unit_dir}")
+endif()
+install(CODE "
+  file(READ \"${ORVA_DATA_DIR}/systemd/orva-pjlink@.service\" unit)
+  string(REPLACE \"/usr/bin/\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\" unit \"\${unit}\")
+  set(dir \"\$ENV{DESTDIR}${orva_unit_dir}\")
+  message(STATUS \"Installing: \${dir}/orva-pjlink@.service\")
+  file(WRITE \"\${dir}/orva-pjlink@.service\" \"\${unit}\")")
 # AppStream tools look the file up by the component id.
 install(FILES ${ORVA_DATA_DIR}/orva-control.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
@@ -51,7 +69,7 @@ install(TARGETS orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripping install (cpack) also drops the compiler's note, as dh_strip does.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
-    foreach(program orva-control orva-projector-sim)
+    foreach(program orva-control orva-projector-sim orva-pjlink)
       execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
         COMMAND_ERROR_IS_FATAL ANY)
@@ -71,7 +89,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "volume, zoom and the projector's status.\n"
     "\n"
     "Includes orva-projector-sim, a projector on a pseudo-terminal for trying\n"
-    "the panel without a projector.")
+    "the panel without a projector, and orva-pjlink, a PJLink bridge that makes\n"
+    "the projector on its serial line a PJLink projector for control systems,\n"
+    "with a systemd service per port.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

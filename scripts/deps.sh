@@ -11,6 +11,8 @@ orva_packages=(
   librsvg2-bin # rsvg-convert renders the icons at build time
   xvfb xdotool x11-utils imagemagick socat ser2net
   desktop-file-utils appstream dpkg-dev lintian bash-completion
+  nodejs npm # the PJLink bridge's end-to-end test runs the npm package "pjlink" against it
+  systemd # systemd-analyze checks the bridge's unit in the package check
 )
 
 orva_install_deps() {

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Each program's --help, its manual page's OPTIONS and the bash completion
 # offer the same options, so none is added or renamed in one place only.
-#   docs_agree.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SOURCE_DIR
+#   docs_agree.sh ORVA_CONTROL ORVA_PROJECTOR_SIM SOURCE_DIR [ORVA_PJLINK]
 set -uo pipefail
 source_dir=$3 failures=0
 
@@ -28,7 +28,7 @@ same() { # same WHAT EXPECTED ACTUAL
     fi
 }
 
-for program in "$1" "$2"; do
+for program in "$1" "$2" ${4:+"$4"}; do
     name=$(basename "$program")
     help=$(from_help "$program")
     [ -n "$help" ] || { echo "FAIL: $name --help lists no option"; failures=$((failures + 1)); }

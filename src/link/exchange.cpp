@@ -102,6 +102,7 @@ void Exchange::MSComm1_OnComm()
     if (kept == 0 && !input.isEmpty())
         return;
     Hyouji(ReplyBuffer, kReceive);
+    emit received(ReplyBuffer);
 }
 
 void Exchange::Timer2_Timer()

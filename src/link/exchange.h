@@ -73,6 +73,9 @@ class Exchange : public QObject
     // The reply collection closed: what the RxD line shows of the answer,
     // " X X X X" when none came.
     void answered(const QString& rxd);
+    // Bytes arrived: everything collected since the collection opened, so a
+    // caller that knows its reply's end need not wait for the time-out.
+    void received(const QByteArray& reply);
     // The notice that asks the user to act (press COM), or empty once the
     // port is open again.
     void troubleChanged(const QString& text);

@@ -109,6 +109,26 @@ check "installed orva-control --send CR0 answers on the simulator's port" \
 echo socket://127.0.0.1:1 >"$XDG_CONFIG_HOME/ORVA/ports/COM7"
 check "installed orva-control loads its network module for a network port" \
     bash -c "env -u DISPLAY /usr/bin/orva-control --port 7 --send CR0 2>&1 | grep -q 'connection refused'"
+# The PJLink bridge's unit as systemd reads it, an instance for COM5, and its sandbox.
+units=$work/units && mkdir -p "$units" && cp /usr/lib/systemd/system/orva-pjlink@.service "$units/orva-pjlink@5.service"
+check "systemd-analyze verify orva-pjlink@5.service" \
+    logged verify systemd-analyze verify --man=no "$units/orva-pjlink@5.service"
+exposure() { systemd-analyze security --offline=true "$units/orva-pjlink@5.service" 2>/dev/null |
+    sed -nE 's/.*Overall exposure level for [^:]*: ([0-9.]+).*/\1/p'; }
+exposure_ok() { local e && e=$(exposure) && [ -n "$e" ] && awk -v e="$e" 'BEGIN { exit !(e + 0 <= 3.0) }'; }
+check "orva-pjlink@5.service exposure 3.0 or less ($(exposure))" exposure_ok
+# The installed bridge answers a PJLink request from the installed simulator.
+pjlink_port=$((20000 + RANDOM % 20000))
+/usr/bin/orva-pjlink --port 5 --no-password --listen "127.0.0.1:$pjlink_port" 2>"$work/pjlink.log" &
+pids+=($!)
+pjlink_power() {
+    exec 4<>"/dev/tcp/127.0.0.1/$pjlink_port" || return 1
+    printf '%%1POWR ?\r' >&4
+    timeout 5 head -c 18 <&4 | tr '\r' '\n' >"$work/pjlink.out"
+    exec 4>&-
+    grep -qx '%1POWR=0' "$work/pjlink.out"
+}
+check "installed orva-pjlink answers POWR ? from the simulator" wait_for 10 pjlink_power
 # Xvfb picks a free display itself and writes its number to fd 3.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
@@ -133,5 +153,5 @@ check "panel ends on SIGTERM" wait_for 10 bash -c "! kill -0 $panel 2>/dev/null"
 # --- Removal ----------------------------------------------------------------------
 check "apt-get remove orva-control" logged remove apt-get remove -y orva-control
 check "package and programs are gone" \
-    bash -c "! dpkg -s orva-control >/dev/null 2>&1 && [ ! -e /usr/bin/orva-control ] && [ ! -e /usr/bin/orva-projector-sim ]"
+    bash -c "! dpkg -s orva-control >/dev/null 2>&1 && [ ! -e /usr/bin/orva-control ] && [ ! -e /usr/bin/orva-projector-sim ] && [ ! -e /usr/bin/orva-pjlink ] && [ ! -e /usr/lib/systemd/system/orva-pjlink@.service ]"
 finish

@@ -207,6 +207,16 @@ QByteArray ProjectorModel::reply(QByteArrayView line)
     if (const int code = controlCode(line); code >= 0)
         return control(code);
     if (line == "CR0") {
+        switch (m_abnormality) {
+        case Abnormality::Power:
+            return "10\r";
+        case Abnormality::Temperature:
+            return "08\r";
+        case Abnormality::Lamp:
+            return "81\r";
+        case Abnormality::None:
+            break;
+        }
         switch (power()) {
         case Power::Standby:
             return "80\r";
@@ -361,7 +371,7 @@ QByteArray ProjectorModel::expanded(QByteArrayView name) const
     if (name == "LAMPMODE")
         return answer(lampModeWord());
     if (name == "LAMPSTS")
-        return answer(lampLit() ? "1I" : "1O");
+        return answer(m_abnormality == Abnormality::Lamp ? "1X" : lampLit() ? "1I" : "1O");
     if (name == "KEYDIS") {
         switch (m_keyDisable) {
         case KeyDisable::None:

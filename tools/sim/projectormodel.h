@@ -26,6 +26,8 @@ class ProjectorModel
     // Read back by CR7 as 0, 1 and 2.
     enum class LampMode { High, Normal, Eco };
     enum class KeyDisable { None, Remote, Keys };
+    // A fault the status read reports instead of the power state.
+    enum class Abnormality { None, Power, Temperature, Lamp };
     // Milliseconds since any fixed point.
     using Clock = std::function<qint64()>;
 
@@ -46,6 +48,7 @@ class ProjectorModel
     QByteArray installation() const { return m_installation; }
     // "11" front on a table; a 0 first means ceiling, a 0 second means rear.
     bool setInstallation(QByteArrayView digits);
+    void setAbnormality(Abnormality abnormality) { m_abnormality = abnormality; }
 
   private:
     enum class Phase { Standby, Warming, On, Cooling };
@@ -74,6 +77,7 @@ class ProjectorModel
     LampMode m_lampMode = LampMode::Normal;
     KeyDisable m_keyDisable = KeyDisable::None;
     QByteArray m_installation = "11";
+    Abnormality m_abnormality = Abnormality::None;
 };
 
 } // namespace orva::sim
