@@ -55,7 +55,7 @@ int main(int argc, char* argv[])
     }
     // Ended by the service manager or a signal: the line is let go and its
     // lock file removed on the way out.
-    const orva::EndSignals endSignals([] { QCoreApplication::quit(); });
+    const orva::EndSignals endSignals([](int) { QCoreApplication::quit(); });
     print(stderr, QStringLiteral("orva-pjlink: COM%1 on PJLink port %2%3\n")
                       .arg(options.portNo)
                       .arg(options.port)
