@@ -11,9 +11,13 @@ orva_packages=(
   librsvg2-bin # rsvg-convert renders the icons at build time
   xvfb xdotool x11-utils imagemagick socat ser2net
   desktop-file-utils appstream dpkg-dev lintian bash-completion
-  nodejs npm # the PJLink bridge's end-to-end test runs the npm package "pjlink" against it
   systemd # systemd-analyze checks the bridge's unit in the package check
 )
+
+# The PJLink bridge's end-to-end test runs the npm package "pjlink" against it. A Node.js
+# from elsewhere (NodeSource) carries its own npm and conflicts with Debian's npm package,
+# so Debian's are asked for only when there is no npm at all.
+command -v npm >/dev/null 2>&1 || orva_packages+=(nodejs npm)
 
 orva_install_deps() {
   local missing=()
