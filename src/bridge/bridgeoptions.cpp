@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridgeoptions.h"
 
+#include "link/program.h"
+#include "shell/commandline.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFile>
@@ -99,8 +102,10 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
                                      QStringLiteral("Show the version and end."));
     const QCommandLineOption port(
         {QStringLiteral("p"), QStringLiteral("port")},
-        QStringLiteral("The projector's port, COM1 to COM15 (COM may be left out), as in the "
-                       "panel, its ports/COMn map included."),
+        QStringLiteral("The projector's port, COM%1 to COM%2 (COM may be left out), as in the "
+                       "panel, its ports/COMn map included.")
+            .arg(kFirstPort)
+            .arg(kLastPort),
         QStringLiteral("COMn"));
     const QCommandLineOption listen(
         QStringLiteral("listen"),
@@ -142,15 +147,15 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     BridgeOptions options;
-    static const QRegularExpression portForm(QStringLiteral("^(?:COM)?([0-9]{1,2})$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch portMatch = portForm.match(parser.value(port));
-    options.portNo = qint16(portMatch.hasMatch() ? portMatch.captured(1).toInt() : 0);
     if (!parser.isSet(port))
         return usageError(QStringLiteral("--port is needed: the projector's COM port"));
-    if (options.portNo < 1 || options.portNo > 15)
-        return usageError(QStringLiteral("--port wants COM1 to COM15 (or 1 to 15), not '%1'")
+    const std::optional<qint16> portNo = portNumber(parser.value(port));
+    if (!portNo)
+        return usageError(QStringLiteral("--port wants COM%1 to COM%2 (or %1 to %2), not '%3'")
+                              .arg(kFirstPort)
+                              .arg(kLastPort)
                               .arg(parser.value(port)));
+    options.portNo = *portNo;
     if (parser.isSet(passwordFile) == parser.isSet(noPassword))
         return usageError(
             QStringLiteral("give either --password-file FILE or --no-password (not both)"));

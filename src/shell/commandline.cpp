@@ -53,7 +53,9 @@ CommandLine exitWith(const QString& text)
     return line;
 }
 
-// "COM5", "com5" or "5".
+} // namespace
+
+// The port range is the panel's, so the bridge and the panel agree on it.
 std::optional<qint16> portNumber(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^(?:COM)?([0-9]{1,2})$"),
@@ -64,8 +66,6 @@ std::optional<qint16> portNumber(const QString& text)
         return std::nullopt;
     return qint16(number);
 }
-
-} // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
 {

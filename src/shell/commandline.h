@@ -32,6 +32,10 @@ struct CommandLine {
 // Exit codes of a usage error and of a port that would not open.
 constexpr int kUsageExit = 2;
 
+// A port as the command lines take it: "COM5", "com5" or "5", within the
+// panel's port range; nothing otherwise.
+std::optional<qint16> portNumber(const QString& text);
+
 // Reads the arguments (the program name first). Qt's own options (-platform,
 // -style, -display …) are let through for QApplication to take.
 CommandLine parseCommandLine(const QStringList& arguments);
