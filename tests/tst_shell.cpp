@@ -376,16 +376,30 @@ class TstShell : public QObject
 
     // A notice about a port goes when that port is closed: nothing says
     // "back" about a port that is not open, not while another one fails either.
+    void noticeGoesWithItsPort_data()
+    {
+        QTest::addColumn<bool>("back");
+        QTest::newRow("back, then COM") << true;
+        QTest::newRow("lost, then COM") << false;
+    }
+
     void noticeGoesWithItsPort()
     {
+        QFETCH(bool, back);
         start("ComPort=7\nBaudRate=96", {7});
         m_peers[0]->hangUp();
         QTRY_VERIFY(m_form->MSComm1()->isReopening());
-        m_peers[0] = ShellHarness::projectorAt(7);
-        QTRY_COMPARE_WITH_TIMEOUT(exchange()->status(), " Port back: COM7", 10000);
+        if (back) {
+            m_peers[0] = ShellHarness::projectorAt(7);
+            QTRY_COMPARE_WITH_TIMEOUT(exchange()->status(), " Port back: COM7", 10000);
+        } else {
+            QTRY_VERIFY(exchange()->status().startsWith(" Port lost"));
+        }
         QSignalSpy shown(exchange(), &Exchange::statusChanged);
+        QSignalSpy trouble(exchange(), &Exchange::troubleChanged);
         m_form->Command33_Click();
         QCOMPARE(exchange()->status(), QString());
+        QCOMPARE(trouble.size(), back ? 0 : 1);
         // Nothing listens on port 1: refused at once.
         QFile server(PortMap::linkPath(8));
         QVERIFY(server.open(QIODevice::WriteOnly) && server.write("socket://127.0.0.1:1\n") > 0);
@@ -395,7 +409,7 @@ class TstShell : public QObject
         QCOMPARE(m_harness.messages, {"Error: Retry Comport"});
         exchange()->Timer4_Timer();
         for (const QList<QVariant>& text : shown)
-            QVERIFY2(!text[0].toString().contains("back"), qPrintable(text[0].toString()));
+            QVERIFY2(!text[0].toString().contains("COM7"), qPrintable(text[0].toString()));
         QCOMPARE(exchange()->status(), QString());
     }
 

@@ -55,8 +55,11 @@ void MSComm::setSettings(const QString& settings)
 
 void MSComm::stopReopening()
 {
-    if (m_line)
-        m_line->stopReopening();
+    if (!isReopening())
+        return;
+    m_line->stopReopening();
+    // The lost port is given up: what was said about it no longer stands.
+    emit closed();
 }
 
 void MSComm::setPortOpen(bool open)

@@ -54,7 +54,8 @@ class MSComm : public QObject
     void opening(const QString& what);
     // setPortOpen(true) opened the port.
     void opened();
-    // setPortOpen(false) closed an open port.
+    // setPortOpen(false) closed an open port, or stopReopening() gave up a
+    // lost one.
     void closed();
     // The line went away under an open port (adapter pulled, far side hung
     // up); the port has been closed and is being watched for.
