@@ -263,8 +263,8 @@ class TstReference : public QObject
         QFETCH(Row, design);
         QWidget* window = m_windows[design["window"].back().digitValue() - 2];
         QVERIFY(window);
-        // Drawn in the design face's substitute on every desktop, as the
-        // README's pictures show it.
+        // Drawn in the substitute for the windows' face on every desktop, as
+        // the README's pictures show it.
         Row expected = with(design, {{"geometry", pixels(design)}, {"drawn", "IPAPGothic"}});
         const auto fontOf = [](const QWidget* w) {
             return Row{{"face", w->font().family()},
