@@ -5,14 +5,9 @@
 # pseudo-terminal: an answer, a reply in pieces and ports that do not exist. Then under Xvfb: the panel on a --port of its own,
 # one that will not open, and at twice the scale on a 1280 x 1024 screen.
 #   e2e_commandline.sh ORVA_CONTROL ORVA_PROJECTOR_SIM
-set -uo pipefail
-panel=$1 sim=$2 work=$(mktemp -d) pids=() failures=0
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
-retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+panel=$1 sim=$2
+source "$(dirname "$0")/base.sh"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_CONFIG_HOME/ORVA/ports"
 
 # run NAME PROGRAM ARGS...: exit code in $work/NAME.rc, output in NAME.out and NAME.err.
 run() {

@@ -6,14 +6,9 @@
 # the line let go for orva-control --send; a connection that says nothing is
 # closed after PJLink's 30 s; the refusals of the command line.
 #   e2e_pjlink.sh ORVA_PJLINK ORVA_PROJECTOR_SIM ORVA_CONTROL BUILD_DIR
-set -uo pipefail
-bridge=$1 sim=$2 panel=$3 build=$4 work=$(mktemp -d) pids=() failures=0 here=$(dirname "$0")
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-check() { if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
-retry() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+bridge=$1 sim=$2 panel=$3 build=$4 here=$(dirname "$0")
+source "$here/base.sh"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_CONFIG_HOME=$work/config
-mkdir -p "$XDG_CONFIG_HOME/ORVA/ports"
 
 module=$build/npm/node_modules/pjlink
 [ -f "$module/package.json" ] ||
