@@ -96,10 +96,7 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
         "Makes the ORVA MV-TR58 projector on a serial line a PJLink projector (class 1 and 2)\n"
         "for every control system on the network. The serial line is held only while there\n"
         "is PJLink work, so the panel and orva-control --send can use it too."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and end."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and end."));
+    const auto [help, version] = commonOptions();
     const QCommandLineOption port(
         {QStringLiteral("p"), QStringLiteral("port")},
         QStringLiteral("The projector's port, COM%1 to COM%2 (COM may be left out), as in the "
@@ -135,11 +132,8 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
-        return exitWith(kUsage + text, 0);
-    }
+    if (parser.isSet(help))
+        return exitWith(kUsage + helpBody(parser), 0);
     if (parser.isSet(version))
         return exitWith(QStringLiteral("orva-pjlink " ORVA_VERSION "\n"), 0);
     if (!parser.positionalArguments().isEmpty())
@@ -151,10 +145,7 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
         return usageError(QStringLiteral("--port is needed: the projector's COM port"));
     const std::optional<qint16> portNo = portNumber(parser.value(port));
     if (!portNo)
-        return usageError(QStringLiteral("--port wants COM%1 to COM%2 (or %1 to %2), not '%3'")
-                              .arg(kFirstPort)
-                              .arg(kLastPort)
-                              .arg(parser.value(port)));
+        return usageError(portValueError(parser.value(port)));
     options.portNo = *portNo;
     if (parser.isSet(passwordFile) == parser.isSet(noPassword))
         return usageError(
@@ -165,10 +156,10 @@ BridgeOptions parseBridgeCommandLine(const QStringList& arguments)
                                          "not '%1'")
                               .arg(parser.value(listen)));
     if (parser.isSet(rate)) {
-        const QString value = parser.value(rate);
-        if (value != QLatin1String("9600") && value != QLatin1String("19200"))
-            return usageError(QStringLiteral("--rate wants 9600 or 19200, not '%1'").arg(value));
-        options.baudCode = value == QLatin1String("9600") ? 96 : 192;
+        const std::optional<quint8> code = rateCode(parser.value(rate));
+        if (!code)
+            return usageError(rateValueError(parser.value(rate)));
+        options.baudCode = *code;
     }
     options.name = parser.isSet(name)
                        ? parser.value(name).toUtf8()

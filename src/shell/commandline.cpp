@@ -55,7 +55,43 @@ CommandLine exitWith(const QString& text)
 
 } // namespace
 
-// The port range is the panel's, so the bridge and the panel agree on it.
+CommonOptions commonOptions()
+{
+    return {QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                               QStringLiteral("Show this help and end.")),
+            QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version and end."))};
+}
+
+QString helpBody(const QCommandLineParser& parser)
+{
+    QString text = parser.helpText();
+    text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
+    return text;
+}
+
+QString portValueError(const QString& value)
+{
+    return QStringLiteral("--port wants COM%1 to COM%2 (or %1 to %2), not '%3'")
+        .arg(kFirstPort)
+        .arg(kLastPort)
+        .arg(value);
+}
+
+std::optional<quint8> rateCode(const QString& text)
+{
+    if (text == QLatin1String("9600"))
+        return quint8(96);
+    if (text == QLatin1String("19200"))
+        return quint8(192);
+    return std::nullopt;
+}
+
+QString rateValueError(const QString& value)
+{
+    return QStringLiteral("--rate wants 9600 or 19200, not '%1'").arg(value);
+}
+
 std::optional<qint16> portNumber(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^(?:COM)?([0-9]{1,2})$"),
@@ -75,10 +111,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.setApplicationDescription(
         QStringLiteral("Control panel for the ORVA MV-TR58 data projector on a serial line.\n"
                        "With no option the panel opens the port chosen last in COM PORT."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and end."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and end."));
+    const auto [help, version] = commonOptions();
     const QCommandLineOption port(
         {QStringLiteral("p"), QStringLiteral("port")},
         QStringLiteral("Use COMn (%1 to %2; COM may be left out) for this run instead of the "
@@ -111,12 +144,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        // The parser's own first line names whatever binary is running.
-        QString text = parser.helpText();
-        text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
-        return exitWith(kUsage + text);
-    }
+    if (parser.isSet(help))
+        return exitWith(kUsage + helpBody(parser));
     if (parser.isSet(version))
         return exitWith(kProgram + QStringLiteral(" " ORVA_VERSION "\n"));
     if (!parser.positionalArguments().isEmpty())
@@ -127,19 +156,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(port)) {
         line.portNo = portNumber(parser.value(port));
         if (!line.portNo)
-            return usageError(QStringLiteral("--port wants COM%1 to COM%2 (or %1 to %2), not '%3'")
-                                  .arg(kFirstPort)
-                                  .arg(kLastPort)
-                                  .arg(parser.value(port)));
+            return usageError(portValueError(parser.value(port)));
     }
     if (parser.isSet(rate)) {
-        const QString value = parser.value(rate);
-        if (value == QLatin1String("9600"))
-            line.baudCode = 96;
-        else if (value == QLatin1String("19200"))
-            line.baudCode = 192;
-        else
-            return usageError(QStringLiteral("--rate wants 9600 or 19200, not '%1'").arg(value));
+        line.baudCode = rateCode(parser.value(rate));
+        if (!line.baudCode)
+            return usageError(rateValueError(parser.value(rate)));
     }
     if (parser.isSet(send)) {
         const QString text = parser.value(send);
