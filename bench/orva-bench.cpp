@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "connecting.h"
 #include "farside.h"
 #include "line/lines.h"
 #include "line/net/netline.h"
 #include "line/portmap.h"
 #include "link/exchange.h"
 #include "link/mscomm.h"
-#include "connecting.h"
 #include "memory.h"
 #include "panel/holdrepeat.h"
 #include "pjlinkbench.h"
 #include "procstat.h"
 #include "shell/form1.h"
+#include "stats.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,6 +46,9 @@ using namespace std::chrono_literals;
 using orva::bench::Clock;
 using orva::bench::FarSide;
 using orva::bench::ReceivedLine;
+using orva::bench::Stats;
+using orva::bench::summarize;
+using orva::bench::toMs;
 
 constexpr int kPortNo = 3;
 // The PJLink bridge's far side, beside the panel's.
@@ -81,38 +85,6 @@ const QByteArray kOnCommand = "C00\r";
 const QByteArray kStatusCommand = "CR0\r";
 const QByteArray kVolumeUpCommand = "C09\r";
 const QString kPowerOn = QStringLiteral(" Power ON");
-
-double toMs(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Stats {
-    qsizetype n = 0;
-    double median = 0;
-    double mean = 0;
-    double p99 = 0;
-    double sd = 0;
-    double max = 0;
-};
-
-Stats summarize(QList<double> samples)
-{
-    Stats s;
-    s.n = samples.size();
-    if (s.n == 0)
-        return s;
-    std::sort(samples.begin(), samples.end());
-    s.median = s.n % 2 ? samples[s.n / 2] : (samples[s.n / 2 - 1] + samples[s.n / 2]) / 2;
-    s.mean = std::accumulate(samples.begin(), samples.end(), 0.0) / double(s.n);
-    s.p99 = samples[qsizetype(std::ceil(0.99 * double(s.n))) - 1];
-    double squares = 0;
-    for (double x : samples)
-        squares += (x - s.mean) * (x - s.mean);
-    s.sd = s.n > 1 ? std::sqrt(squares / double(s.n - 1)) : 0;
-    s.max = samples.last();
-    return s;
-}
 
 [[noreturn]] void fail(const QString& what)
 {

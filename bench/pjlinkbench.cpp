@@ -8,6 +8,7 @@
 #include "link/exchange.h"
 #include "link/mscomm.h"
 #include "procstat.h"
+#include "stats.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -43,11 +44,6 @@ constexpr auto kIdle = 5s;
 constexpr int kAbuseRounds = 3;
 constexpr int kAbusePerRound = 500;
 
-double ms(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
 void runFor(std::chrono::milliseconds d)
 {
     QEventLoop loop;
@@ -61,19 +57,6 @@ bool runUntil(const std::function<bool()>& done)
     for (int i = 0; i < 1000 && !done(); ++i)
         runFor(5ms);
     return done();
-}
-
-struct Figures {
-    double median = 0;
-    double p99 = 0;
-};
-
-Figures figures(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    if (v.isEmpty())
-        return {};
-    return {v[v.size() / 2], v[qsizetype(std::ceil(0.99 * double(v.size()))) - 1]};
 }
 
 // A controller in a thread of its own with blocking sockets, so its
@@ -115,7 +98,7 @@ class Controller
                 const ssize_t n = ::write(m_fd, request.constData(), request.size());
             *answer = line();
             answeredAt = Clock::now();
-            took = ms(answeredAt - t0);
+            took = toMs(answeredAt - t0);
             done = true;
         });
         runUntil([&] { return done.load(); });
@@ -163,7 +146,7 @@ QList<double> directRoundTrips(int portNo, int count)
         exchange.send("CR0");
         if (!runUntil([&] { return complete; }))
             throw std::runtime_error("no answer to CR0 on the direct line");
-        took << ms(completeAt - t0);
+        took << toMs(completeAt - t0);
         runFor(10ms);
     }
     comm.setPortOpen(false);
@@ -231,7 +214,7 @@ void printPjlinkFigures(int portNo)
         }
         if (!runUntil([&] { return !line.isOpen(); }) && !runUntil([&] { return !line.isOpen(); }))
             throw std::runtime_error("the bridge kept the line");
-        release << ms(releasedAt - controller.answeredAt);
+        release << toMs(releasedAt - controller.answeredAt);
         direct << directRoundTrips(portNo, kPerBlock);
     }
     for (int i = 0; i < kFirstRequests; ++i) {
@@ -241,7 +224,7 @@ void printPjlinkFigures(int portNo)
     }
     const auto cpuBefore = cpuTime();
     runFor(kIdle);
-    const double idleCpu = ms(cpuTime() - cpuBefore) / double(kIdle / 1s);
+    const double idleCpu = toMs(cpuTime() - cpuBefore) / double(kIdle / 1s);
     QList<qint64> resident{residentKiB()};
     int refused = 0;
     for (int round = 0; round < kAbuseRounds; ++round) {
@@ -252,7 +235,7 @@ void printPjlinkFigures(int portNo)
     for (qint64 k : resident)
         kib << QString::number(k);
 
-    const Figures b = figures(bridged), d = figures(direct), f = figures(first);
+    const Stats b = summarize(bridged), d = summarize(direct), f = summarize(first);
     std::printf("PJLink bridge, POWR ? (CR0 on the line), %d each, in ms    median  p99\n",
                 int(bridged.size()));
     std::printf("  through PJLink, the line held                          %6.3f  %6.3f\n", b.median,
@@ -264,7 +247,7 @@ void printPjlinkFigures(int portNo)
     std::printf("  first request after the line was let go (%d)            %6.3f  %6.3f (max)\n",
                 kFirstRequests, f.median, f.p99);
     std::printf("  line let go after the last answer (%d)                  %6.0f  %6.0f (max)\n",
-                int(release.size()), figures(release).median, figures(release).p99);
+                int(release.size()), summarize(release).median, summarize(release).p99);
     std::printf("  CPU while idle, line let go: %.3f ms per s\n", idleCpu);
     std::printf("  resident KiB before and after each %d connections of junk, 4 KiB lines, "
                 "unfinished requests: %s\n",
